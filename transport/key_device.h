@@ -1,0 +1,91 @@
+// The process-wide transport object and the plain functions over it: discovery
+// and selection of one FIDO interface, and the CTAPHID exchange with it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "transport/hid_platform.h"
+#include "transport/key_clock.h"
+#include "transport/key_device_info.h"
+
+constexpr uint16_t KEY_STATUS_TRANSPORT_ERROR = 0xFFFB;
+constexpr uint16_t KEY_STATUS_NO_BUFFER = 0xFFFE;
+
+// The wrappers receive into a buffer of their own of this size.
+constexpr uint32_t KEY_REPLY_BUFFER_SIZE = 4096;
+// The exchange's report buffer; interfaces with longer reports are refused.
+constexpr uint16_t KEY_REPORT_BUFFER_SIZE = 100;
+// A key that sends nothing for this long fails the exchange. Every keep-alive
+// starts the wait again.
+constexpr int KEY_READ_TIMEOUT_MS = 5000;
+// A key that sends keep-alives without end fails the exchange after this long.
+// Keys give up waiting for a touch themselves well before it.
+constexpr uint32_t KEY_KEEPALIVE_LIMIT_MS = 60000;
+
+// The gate that the first refresh opens; nothing closes it.
+extern bool KeyLayerReady;
+
+struct KeyVendorFilterRow {
+  uint32_t vendorId;
+  uint32_t productId;  // 0: any product of the vendor
+};
+extern const KeyVendorFilterRow KeyVendorFilter[3];
+bool KeyVendorFilterKeeps(uint32_t vendorId, uint32_t productId);
+
+class KeyDevice {
+ public:
+  static KeyDevice& Instance();
+
+  std::vector<KeyDeviceInfo> devices;
+  int openedCount = 0;
+  KeyDeviceInfo selected;
+  uint8_t channelId[4] = {0, 0, 0, 0};
+  bool needInit = true;
+  // Kept FIDO interfaces that exist but could not be opened (missing access
+  // rights, most often), from the last enumeration.
+  std::vector<std::string> deniedPaths;
+
+  int Enumerate();
+  // Sends one message on the selected interface and reassembles its reply.
+  // `replyLength`: in, the capacity of `reply`; out, the reply's length.
+  // Answers 0 on success, -1 on any failure.
+  int Exchange(const uint8_t* request, int requestLength, uint8_t* reply, uint32_t* replyLength,
+               uint8_t command);
+  void Close();
+
+  // Plumbing: the platform, the clock and the hook called while a key keeps
+  // the exchange waiting (keep-alives). Null restores the defaults.
+  void SetPlatform(HidPlatform* platform);
+  void SetClock(KeyClock* clock);
+  void SetWaitHook(std::function<void()> hook) { waitHook_ = std::move(hook); }
+  HidPlatform& platform();
+  KeyClock& clock() { return *clock_; }
+
+  ~KeyDevice();
+
+ private:
+  KeyDevice();
+  bool AllocateChannel(KeyHandle readHandle, KeyHandle writeHandle, uint16_t inputLength,
+                       uint16_t outputLength);
+  int ReadReport(KeyHandle handle, uint8_t* report, uint16_t length, uint64_t deadline);
+
+  HidPlatform* platform_ = nullptr;
+  KeyClock* clock_;
+  std::function<void()> waitHook_;
+};
+
+int KeyEnumerate();
+int KeySelect(int vendorId, int productId);
+int KeyGetSelected(KeyDeviceInfo* destination);
+
+// ISO 7816 style message: answers the status word of the reply (its last two
+// bytes); `replyLength` receives the data length without them.
+uint16_t KeySendApdu(const uint8_t* request, int requestLength, uint8_t* reply,
+                     uint32_t* replyLength, uint8_t command);
+// CTAP2 command byte and CBOR parameters: answers the CTAP status byte; the
+// bytes after it are copied to `reply`.
+uint16_t KeySendCbor(const uint8_t* request, int requestLength, uint8_t* reply,
+                     uint32_t* replyLength);
