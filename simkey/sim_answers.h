@@ -1,0 +1,21 @@
+// What the key's applets and authenticator answer to one request: the
+// profile's rules first, then the default key when the device is built in.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "simkey/sim_config.h"
+#include "simkey/sim_default_key.h"
+
+class SimAnswers {
+ public:
+  // The reply to an APDU: data, then the status word.
+  std::vector<uint8_t> AnswerApdu(const SimDeviceConfig& config, const std::vector<uint8_t>& apdu);
+  // The reply to a CTAP request (command byte first): status byte, then CBOR.
+  std::vector<uint8_t> AnswerCbor(const SimDeviceConfig& config,
+                                  const std::vector<uint8_t>& request);
+
+ private:
+  SimDefaultKey builtin_;
+};

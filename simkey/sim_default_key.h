@@ -1,0 +1,141 @@
+// The built-in default key: what a key of the family answers to every request
+// of a device refresh. Profiles change or remove any of it through their apdu
+// and cbor maps; these constants are the answers when they do not.
+//
+// APDUs (data bytes, then the status word):
+//   SELECT 00 A4 04 00 Lc <name> [Le]     the applet's selection answer, 9000;
+//                                         an unknown name answers 6A82
+//   identification A0 00 00 01 67 41 30 00 FF    SIMKEY_IDENTIFY_DATA
+//   Windows Hello  D1 56 00 01 32 52 68 65 6C 6C 6F 01 01 00
+//   OTP            D1 56 00 01 32 83 26 01 01
+//   PIV            A0 00 00 03 08 00 00 10 00 01 00
+//   GIDS           A0 00 00 03 97 42 54 46 59 02 01
+//   NDEF           D2 76 00 00 85 01 01           no data
+//   FIDO           A0 00 00 06 47 2F 00 01        "U2F_V2"
+//   80 E2 80 00 05 DF FF 02 80 01 00   16 data bytes, bytes 8 and 9 the version
+//                                      of the current applet (SIMKEY_*_VERSION);
+//                                      6D00 when the current applet has none
+//   80 E3 00 00 00                     fingerprint module, 7 data bytes, bytes 5
+//                                      and 6 SIMKEY_FINGERPRINT_VERSION
+//   80 E3 EE 80 00, 80 97 00 80 00     SIMKEY_HARDWARE_RECORD
+//   anything else                      6D00
+// A SELECT answered 9000, by a profile rule or built in, makes its applet
+// current; a failed one leaves the current applet as it was.
+//
+// CTAP commands: authenticatorGetInfo (0x04) answers status 0 and
+// SimDefaultGetInfo(); other commands answer status 0x01.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct SimDeviceConfig;
+
+// "QM-SIMKEY-AAGUID": aaguid 514D2D53494D4B45592D414147554944.
+inline constexpr uint8_t SIMKEY_DEFAULT_AAGUID[16] = {'Q', 'M', '-', 'S', 'I', 'M', 'K', 'E',
+                                                      'Y', '-', 'A', 'A', 'G', 'U', 'I', 'D'};
+
+inline constexpr uint8_t SIMKEY_IDENTIFY_DATA[20] = {0x49, 0x44, 0x01, 0x00, 0x05, 0x02, 0x07,
+                                                     0x00, 0x0C, 0x0F, 0xFE, 0xE0, 0x00, 0x00,
+                                                     0x00, 0x01, 0x00, 0x60, 0x21, 0x00};
+
+constexpr uint16_t SIMKEY_FINGERPRINT_VERSION = 0x0307;
+constexpr uint16_t SIMKEY_WINHELLO_VERSION = 0x0112;
+constexpr uint16_t SIMKEY_OTP_VERSION = 0x0213;
+constexpr uint16_t SIMKEY_PIV_VERSION = 0x0314;
+constexpr uint16_t SIMKEY_GIDS_VERSION = 0x0415;
+constexpr uint16_t SIMKEY_U2F_VERSION = 0x0516;
+
+// The vendor hardware record: two leading bytes, then one entry per tag.
+// Decoded: "Brisotte | RA04 ", serial "SIM0000001", "TOVARIN Standard",
+// COS 5.2.7, 2025-01-15 09:45:30, "FIDO+CCID(0x60)", PIN length 4 to 63 with
+// only weak PINs refused, alwaysUV default false, EA default false,
+// noMcGaPermissionsWithClientPin false, client PIN 00, build 5.2.7, LED off
+// when idle, "USB \ NFC ".
+inline constexpr uint8_t SIMKEY_HARDWARE_RECORD[] = {
+    0x01, 0x00,                                                           // leading bytes
+    0x81, 0x02, 0x03, 0x01,                                               // product name
+    0x82, 0x0A, 'S',  'I',  'M',  '0',  '0',  '0',  '0',  '0', '0', '1',  // serial
+    0x83, 0x02, 0x00, 0x00,                                               // customization
+    0x84, 0x03, 0x05, 0x02, 0x07,                                         // COS version
+    0x85, 0x07, 0x20, 0x25, 0x01, 0x15, 0x09, 0x45, 0x30,                 // production
+    0x86, 0x01, 0x60,                                                     // device protocols
+    0x87, 0x07, 0x01, 0x00, 0x00, 0x00, 0x00, 0x3F, 0x04,                 // PIN complexity
+    0x88, 0x01, 0x00,                                                     // alwaysUV
+    0x89, 0x02, 0x00, 0x00,                                               // EA default
+    0x90, 0x01, 0x00,                                                     // noMcGa...
+    0x91, 0x01, 0x00,                                                     // client PIN
+    0x92, 0x02, 0x52, 0x07,                                               // build version
+    0x93, 0x01, 0x00,                                                     // LED
+    0x94, 0x01, 0x21,                                                     // transports
+};
+
+// authenticatorGetInfo of the default key, members 0x01 to 0x15.
+inline constexpr const char* SIMKEY_VERSIONS[] = {"U2F_V2", "FIDO_2_0", "FIDO_2_1"};
+inline constexpr const char* SIMKEY_EXTENSIONS[] = {"credProtect", "hmac-secret", "largeBlobKey",
+                                                    "credBlob", "minPinLength"};
+struct SimOption {
+  const char* name;
+  bool value;
+};
+// clientPin is true exactly when the device has a PIN.
+inline constexpr SimOption SIMKEY_OPTIONS[] = {
+    {"rk", true},
+    {"up", true},
+    {"uv", false},
+    {"plat", false},
+    {"uvAcfg", false},
+    {"alwaysUv", false},
+    {"credMgmt", true},
+    {"authnrCfg", true},
+    {"bioEnroll", false},
+    {"clientPin", false},
+    {"largeBlobs", true},
+    {"uvBioEnroll", false},
+    {"pinUvAuthToken", true},
+    {"setMinPINLength", true},
+    {"makeCredUvNotRqd", true},
+    {"credentialMgmtPreview", true},
+    {"userVerificationMgmtPreview", false},
+    {"noMcGaPermissionsWithClientPin", false},
+};
+constexpr uint32_t SIMKEY_MAX_MSG_SIZE = 1200;
+inline constexpr uint32_t SIMKEY_PIN_UV_AUTH_PROTOCOLS[] = {2, 1};
+constexpr uint32_t SIMKEY_MAX_CREDENTIAL_COUNT_IN_LIST = 8;
+constexpr uint32_t SIMKEY_MAX_CREDENTIAL_ID_LENGTH = 128;
+inline constexpr const char* SIMKEY_TRANSPORTS[] = {"nfc", "usb"};
+inline constexpr int SIMKEY_ALGORITHMS[] = {-7, -8};  // each with type "public-key"
+constexpr uint32_t SIMKEY_MAX_SERIALIZED_LARGE_BLOB_ARRAY = 1024;
+constexpr bool SIMKEY_FORCE_PIN_CHANGE = false;
+constexpr uint32_t SIMKEY_MIN_PIN_LENGTH = 4;
+constexpr uint32_t SIMKEY_FIRMWARE_VERSION = 0x050207;  // 328199
+constexpr uint32_t SIMKEY_MAX_CRED_BLOB_LENGTH = 32;
+constexpr uint32_t SIMKEY_MAX_RPIDS_FOR_SET_MIN_PIN_LENGTH = 4;
+constexpr uint32_t SIMKEY_PREFERRED_PLATFORM_UV_ATTEMPTS = 3;
+constexpr uint32_t SIMKEY_UV_MODALITY = 2;  // fingerprint
+struct SimCertification {
+  const char* name;
+  uint32_t level;
+};
+inline constexpr SimCertification SIMKEY_CERTIFICATIONS[] = {
+    {"FIDO", 2}, {"FIPS-CMVP-2", 2}, {"FIPS-CMVP-2-PHY", 3}, {"CC-EAL", 5}};
+constexpr uint32_t SIMKEY_REMAINING_DISCOVERABLE_CREDENTIALS = 25;
+// Sent as one unsigned integer, not as an array.
+constexpr uint32_t SIMKEY_VENDOR_PROTOTYPE_CONFIG_COMMANDS = 1;
+
+// The GetInfo map (without the status byte); text maps in canonical key order.
+std::vector<uint8_t> SimDefaultGetInfo(bool clientPin);
+
+// The default key's applets, with the one state they keep: which applet the
+// last successful SELECT made current.
+class SimDefaultKey {
+ public:
+  std::vector<uint8_t> AnswerApdu(const std::vector<uint8_t>& apdu);
+  std::vector<uint8_t> AnswerCbor(const std::vector<uint8_t>& request,
+                                  const SimDeviceConfig& config);
+  // Tells the applets of an APDU answered elsewhere (by a profile rule).
+  void NoteAnswer(const std::vector<uint8_t>& apdu, const std::vector<uint8_t>& reply);
+
+ private:
+  int currentApplet_ = -1;
+};

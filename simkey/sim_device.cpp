@@ -1,0 +1,205 @@
+#include "simkey/sim_device.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr uint8_t KEEPALIVE_PROCESSING = 0x01;
+constexpr uint8_t KEEPALIVE_UP_NEEDED = 0x02;
+constexpr uint8_t CTAP2_ERR_KEEPALIVE_CANCEL = 0x2D;
+
+uint32_t ForeignChannel(uint32_t channel) {
+  return channel == SIMKEY_FOREIGN_CHANNEL ? SIMKEY_FOREIGN_CHANNEL + 1 : SIMKEY_FOREIGN_CHANNEL;
+}
+
+}  // namespace
+
+SimDevice::SimDevice(SimDeviceConfig initial, SimClock& clock)
+    : config(std::move(initial)), clock_(clock) {}
+
+void SimDevice::QueueRawReports(std::vector<std::vector<uint8_t>> reports, bool stampChannel) {
+  rawReports_ = std::move(reports);
+  stampRaw_ = stampChannel;
+  rawPending_ = true;
+}
+
+int SimDevice::Write(const uint8_t* report, size_t length) {
+  writtenReports.emplace_back(report, report + length);
+  if (config.misbehave.writeFails) return -1;
+  // Like the operating system, accept only whole output reports of report 0.
+  if (length == 0 || length != config.outputReportLength || report[0] != 0) return -1;
+
+  uint8_t packet[SIM_PACKET_SIZE] = {};
+  std::memcpy(packet, report + 1, std::min(length - 1, SIM_PACKET_SIZE));
+  SimPacketEvent event = assembler_.Feed(packet);
+  if (event.kind == SimPacketEvent::Kind::kError) {
+    SendError(event.channel, event.command);
+  } else if (event.kind == SimPacketEvent::Kind::kMessage) {
+    OnMessage(event.channel, event.command, std::move(event.payload));
+  }
+  return static_cast<int>(length);
+}
+
+int SimDevice::Read(uint8_t* report, size_t length, int timeoutMs) {
+  if (config.misbehave.readFails) return -1;
+  if (output_.empty() && held_.active) {
+    if (held_.forever || clock_.NowMs() < held_.readyAtMs) {
+      if (timeoutMs == 0) return 0;  // a poll finds no keep-alive due
+      std::deque<SimReport> keepAlive;
+      SimFrameMessage(held_.channel, SIM_CMD_KEEPALIVE, {held_.keepAliveStatus}, {}, keepAlive);
+      clock_.Advance(SIMKEY_KEEPALIVE_INTERVAL_MS);
+      keepAlive.front().resize(config.inputReportLength, 0);
+      return Deliver(keepAlive.front(), report, length);
+    }
+    held_.active = false;
+    Reply(held_.channel, held_.command, std::move(held_.payload));
+  }
+  if (output_.empty()) {
+    if (timeoutMs > 0) clock_.Advance(static_cast<uint64_t>(timeoutMs));
+    if (timeoutMs < 0) clock_.Advance(SIMKEY_BLOCKING_READ_MS);
+    return 0;
+  }
+  const SimReport next = std::move(output_.front());
+  output_.pop_front();
+  return Deliver(next, report, length);
+}
+
+int SimDevice::Deliver(const SimReport& source, uint8_t* report, size_t length) {
+  const size_t stored = std::min(length, source.size());
+  std::memcpy(report, source.data(), stored);
+  ++reportsDelivered;
+  return static_cast<int>(stored);
+}
+
+void SimDevice::OnMessage(uint32_t channel, uint8_t command, std::vector<uint8_t> payload) {
+  Message message{};
+  SimWriteChannel(channel, message.channel);
+  message.command = command;
+  message.payload = payload;
+  receivedMessages.push_back(std::move(message));
+
+  if (command == SIM_CMD_INIT) return OnInit(channel, payload);
+  if (channel == SIM_BROADCAST_CHANNEL || !Allocated(channel)) {
+    return SendError(channel, SIM_ERR_INVALID_CHANNEL);
+  }
+  if (command == SIM_CMD_CANCEL) return OnCancel(channel);
+
+  // One transaction at a time: a new request replaces a reply still held.
+  held_.active = false;
+  if (rawPending_) {
+    rawPending_ = false;
+    for (std::vector<uint8_t>& raw : rawReports_) {
+      if (stampRaw_ && raw.size() >= 5) SimWriteChannel(channel, &raw[1]);
+      output_.push_back(std::move(raw));
+    }
+    rawReports_.clear();
+    return;
+  }
+
+  const SimMisbehaviour& faults = config.misbehave;
+  uint8_t replyCommand = command;
+  std::vector<uint8_t> reply;
+  if (faults.ctaphidError != 0 && (command == SIM_CMD_MSG || command == SIM_CMD_CBOR)) {
+    replyCommand = SIM_CMD_ERROR;
+    reply = {faults.ctaphidError};
+  } else if (command == SIM_CMD_PING) {
+    reply = payload;
+  } else if (command == SIM_CMD_WINK) {
+    // Nothing to blink; the empty reply says it was done.
+  } else if (command == SIM_CMD_MSG) {
+    reply = answers_.AnswerApdu(config, payload);
+  } else if (command == SIM_CMD_CBOR && !payload.empty()) {
+    reply = answers_.AnswerCbor(config, payload);
+  } else {
+    replyCommand = SIM_CMD_ERROR;
+    reply = {command == SIM_CMD_CBOR ? SIM_ERR_INVALID_LEN : SIM_ERR_INVALID_CMD};
+  }
+
+  if (faults.keepAliveForever) {
+    held_ = {true, true, channel, 0, KEEPALIVE_PROCESSING, replyCommand, std::move(reply)};
+    return;
+  }
+  if (faults.silent) return;
+  if (replyCommand != SIM_CMD_ERROR && WaitsForTouch(command, payload)) {
+    held_ = {true,
+             false,
+             channel,
+             clock_.NowMs() + config.touchDelayMs,
+             KEEPALIVE_UP_NEEDED,
+             replyCommand,
+             std::move(reply)};
+    return;
+  }
+  Reply(channel, replyCommand, std::move(reply));
+}
+
+void SimDevice::OnInit(uint32_t channel, const std::vector<uint8_t>& nonce) {
+  ++initCount;
+  if (nonce.size() != 8) return SendError(channel, SIM_ERR_INVALID_LEN);
+  uint32_t allocated = channel;
+  if (channel == SIM_BROADCAST_CHANNEL) {
+    allocated = SIMKEY_FIRST_CHANNEL + static_cast<uint32_t>(channels_.size());
+    channels_.push_back(allocated);
+  } else if (!Allocated(channel)) {
+    return SendError(channel, SIM_ERR_INVALID_CHANNEL);
+  } else if (held_.channel == channel) {
+    held_.active = false;  // resynchronisation abandons the transaction
+  }
+  if (config.misbehave.silentInit) return;
+
+  std::vector<uint8_t> reply = nonce;
+  reply.resize(12);
+  SimWriteChannel(allocated, &reply[8]);
+  reply.insert(reply.end(), std::begin(SIMKEY_INIT_TRAILER), std::end(SIMKEY_INIT_TRAILER));
+  if (config.misbehave.initWrongNonceFirst) {
+    std::vector<uint8_t> wrong = reply;
+    for (size_t i = 0; i < 8; ++i) wrong[i] ^= 0xFF;
+    SimWriteChannel(SIMKEY_BOGUS_CHANNEL, &wrong[8]);
+    Send(channel, SIM_CMD_INIT, wrong);
+  }
+  Send(channel, SIM_CMD_INIT, reply);
+}
+
+void SimDevice::OnCancel(uint32_t channel) {
+  // A cancelled wait for a touch ends at once; CANCEL itself has no reply.
+  if (!held_.active || held_.forever || held_.channel != channel) return;
+  held_.command = SIM_CMD_CBOR;
+  held_.payload = {CTAP2_ERR_KEEPALIVE_CANCEL};
+  held_.readyAtMs = clock_.NowMs();
+}
+
+bool SimDevice::Allocated(uint32_t channel) const {
+  return std::find(channels_.begin(), channels_.end(), channel) != channels_.end();
+}
+
+bool SimDevice::WaitsForTouch(uint8_t command, const std::vector<uint8_t>& payload) const {
+  if (command != SIM_CMD_CBOR || payload.empty() || config.touchDelayMs == 0) return false;
+  const auto& touch = config.touchCommands;
+  return std::find(touch.begin(), touch.end(), payload[0]) != touch.end();
+}
+
+void SimDevice::Reply(uint32_t channel, uint8_t command, std::vector<uint8_t> payload) {
+  const SimMisbehaviour& faults = config.misbehave;
+  for (uint32_t i = 0; i < faults.foreignReportsFirst; ++i) {
+    Send(ForeignChannel(channel), command, {0x6F, 0x00});
+  }
+  for (uint32_t i = 0; i < faults.zeroLengthReports; ++i) Send(channel, command, {});
+  if (faults.oversizeReply > payload.size()) {
+    payload.resize(std::min<size_t>(faults.oversizeReply, SIM_MAX_MESSAGE), 0);
+  }
+  SimFrameOptions options;
+  options.firstSequence = faults.badSequence ? 1 : 0;
+  options.initPacketOnly = faults.truncatedReply;
+  Send(faults.otherChannelReply ? ForeignChannel(channel) : channel, command, payload, options);
+}
+
+void SimDevice::Send(uint32_t channel, uint8_t command, const std::vector<uint8_t>& payload,
+                     const SimFrameOptions& options) {
+  std::deque<SimReport> reports;
+  SimFrameMessage(channel, command, payload, options, reports);
+  for (SimReport& report : reports) {
+    report.resize(config.inputReportLength, 0);
+    output_.push_back(std::move(report));
+  }
+}

@@ -1,0 +1,109 @@
+// authenticatorGetInfo of the default key.
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#include "simkey/sim_cbor.h"
+#include "simkey/sim_default_key.h"
+
+namespace {
+
+// Canonical CBOR order of text keys: shorter first, then bytewise.
+bool CanonicalLess(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
+}
+
+template <typename T>
+std::vector<T> Canonical(std::vector<T> entries) {
+  std::sort(entries.begin(), entries.end(),
+            [](const T& a, const T& b) { return CanonicalLess(a.name, b.name); });
+  return entries;
+}
+
+template <size_t N>
+void TextArray(SimCborOut& out, const char* const (&texts)[N]) {
+  out.Array(N);
+  for (const char* text : texts) out.Text(text);
+}
+
+}  // namespace
+
+std::vector<uint8_t> SimDefaultGetInfo(bool clientPin) {
+  SimCborOut out;
+  out.Map(0x15);
+
+  out.Unsigned(0x01);
+  TextArray(out, SIMKEY_VERSIONS);
+  out.Unsigned(0x02);
+  TextArray(out, SIMKEY_EXTENSIONS);
+  out.Unsigned(0x03);
+  out.Bytes(SIMKEY_DEFAULT_AAGUID, sizeof SIMKEY_DEFAULT_AAGUID);
+
+  out.Unsigned(0x04);
+  std::vector<SimOption> options(std::begin(SIMKEY_OPTIONS), std::end(SIMKEY_OPTIONS));
+  for (SimOption& option : options) {
+    if (std::strcmp(option.name, "clientPin") == 0) option.value = clientPin;
+  }
+  options = Canonical(std::move(options));
+  out.Map(options.size());
+  for (const SimOption& option : options) {
+    out.Text(option.name);
+    out.Bool(option.value);
+  }
+
+  out.Unsigned(0x05);
+  out.Unsigned(SIMKEY_MAX_MSG_SIZE);
+  out.Unsigned(0x06);
+  out.Array(std::size(SIMKEY_PIN_UV_AUTH_PROTOCOLS));
+  for (uint32_t protocol : SIMKEY_PIN_UV_AUTH_PROTOCOLS) out.Unsigned(protocol);
+  out.Unsigned(0x07);
+  out.Unsigned(SIMKEY_MAX_CREDENTIAL_COUNT_IN_LIST);
+  out.Unsigned(0x08);
+  out.Unsigned(SIMKEY_MAX_CREDENTIAL_ID_LENGTH);
+  out.Unsigned(0x09);
+  TextArray(out, SIMKEY_TRANSPORTS);
+
+  out.Unsigned(0x0A);
+  out.Array(std::size(SIMKEY_ALGORITHMS));
+  for (int algorithm : SIMKEY_ALGORITHMS) {
+    out.Map(2);
+    out.Text("alg");
+    out.Int(algorithm);
+    out.Text("type");
+    out.Text("public-key");
+  }
+
+  out.Unsigned(0x0B);
+  out.Unsigned(SIMKEY_MAX_SERIALIZED_LARGE_BLOB_ARRAY);
+  out.Unsigned(0x0C);
+  out.Bool(SIMKEY_FORCE_PIN_CHANGE);
+  out.Unsigned(0x0D);
+  out.Unsigned(SIMKEY_MIN_PIN_LENGTH);
+  out.Unsigned(0x0E);
+  out.Unsigned(SIMKEY_FIRMWARE_VERSION);
+  out.Unsigned(0x0F);
+  out.Unsigned(SIMKEY_MAX_CRED_BLOB_LENGTH);
+  out.Unsigned(0x10);
+  out.Unsigned(SIMKEY_MAX_RPIDS_FOR_SET_MIN_PIN_LENGTH);
+  out.Unsigned(0x11);
+  out.Unsigned(SIMKEY_PREFERRED_PLATFORM_UV_ATTEMPTS);
+  out.Unsigned(0x12);
+  out.Unsigned(SIMKEY_UV_MODALITY);
+
+  out.Unsigned(0x13);
+  const auto certifications = Canonical(std::vector<SimCertification>(
+      std::begin(SIMKEY_CERTIFICATIONS), std::end(SIMKEY_CERTIFICATIONS)));
+  out.Map(certifications.size());
+  for (const SimCertification& certification : certifications) {
+    out.Text(certification.name);
+    out.Unsigned(certification.level);
+  }
+
+  out.Unsigned(0x14);
+  out.Unsigned(SIMKEY_REMAINING_DISCOVERABLE_CREDENTIALS);
+  out.Unsigned(0x15);
+  out.Unsigned(SIMKEY_VENDOR_PROTOTYPE_CONFIG_COMMANDS);
+  return out.bytes();
+}

@@ -1,0 +1,10 @@
+// Hexadecimal byte strings of profile files.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+// Parses pairs of hexadecimal digits (either case; spaces allowed between
+// pairs) into `out`. False for anything else; `out` then holds a part.
+bool SimParseHex(std::string_view text, std::vector<uint8_t>& out);

@@ -1,0 +1,284 @@
+#include "simkey/sim_profile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "simkey/sim_hex.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Collects the first error; every reader answers false once one is set.
+class Reader {
+ public:
+  explicit Reader(std::string& error) : error_(error) {}
+
+  bool Fail(const std::string& where, const std::string& problem) {
+    error_ = where + ": " + problem;
+    return false;
+  }
+
+  bool Text(const Json& value, const std::string& where, std::string& out) {
+    if (!value.is_string()) return Fail(where, "expected a string");
+    out = value.get<std::string>();
+    return true;
+  }
+
+  bool Bool(const Json& value, const std::string& where, bool& out) {
+    if (!value.is_boolean()) return Fail(where, "expected true or false");
+    out = value.get<bool>();
+    return true;
+  }
+
+  // A JSON number, or with `hexText` also a string of hexadecimal digits.
+  bool Number(const Json& value, const std::string& where, uint64_t max, bool hexText,
+              uint64_t& out) {
+    if (value.is_number_unsigned()) {
+      out = value.get<uint64_t>();
+    } else if (value.is_number_integer()) {
+      return Fail(where, "expected a number from 0 to " + std::to_string(max));
+    } else if (hexText && value.is_string()) {
+      const std::string text = value.get<std::string>();
+      std::vector<uint8_t> bytes;
+      if (text.empty() || text.size() > 8 ||
+          !SimParseHex(text.size() % 2 ? "0" + text : text, bytes)) {
+        return Fail(where, "\"" + text + "\" is not a hexadecimal number");
+      }
+      out = 0;
+      for (uint8_t byte : bytes) out = out * 256 + byte;
+    } else {
+      return Fail(where,
+                  hexText ? "expected a hexadecimal string or a number" : "expected a number");
+    }
+    if (out > max)
+      return Fail(where, std::to_string(out) + " is larger than " + std::to_string(max));
+    return true;
+  }
+
+  template <typename T>
+  bool Unsigned(const Json& value, const std::string& where, bool hexText, T& out,
+                uint64_t max = std::numeric_limits<T>::max()) {
+    uint64_t number = 0;
+    if (!Number(value, where, max, hexText, number)) return false;
+    out = static_cast<T>(number);
+    return true;
+  }
+
+  bool Hex(const Json& value, const std::string& where, std::vector<uint8_t>& out) {
+    if (!value.is_string()) return Fail(where, "expected a string of hexadecimal digits");
+    const std::string text = value.get<std::string>();
+    if (!SimParseHex(text, out)) return Fail(where, "\"" + text + "\" is not hexadecimal bytes");
+    return true;
+  }
+
+ private:
+  std::string& error_;
+};
+
+bool ReadApdu(Reader& reader, const Json& value, const std::string& where,
+              std::vector<SimApduRule>& rules) {
+  if (!value.is_object()) return reader.Fail(where, "expected an object");
+  for (const auto& [key, reply] : value.items()) {
+    SimApduRule rule;
+    std::string request = key;
+    if (!request.empty() && request.back() == '*') {
+      rule.prefix = true;
+      request.pop_back();
+    }
+    const std::string ruleWhere = where + " \"" + key + "\"";
+    if (!SimParseHex(request, rule.request) || (rule.request.empty() && !rule.prefix)) {
+      return reader.Fail(ruleWhere, "the request is not hexadecimal bytes");
+    }
+    if (!reader.Hex(reply, ruleWhere, rule.reply)) return false;
+    rules.push_back(std::move(rule));
+  }
+  return true;
+}
+
+bool ReadCbor(Reader& reader, const Json& value, const std::string& where,
+              std::map<uint8_t, std::vector<uint8_t>>& answers) {
+  if (!value.is_object()) return reader.Fail(where, "expected an object");
+  for (const auto& [key, reply] : value.items()) {
+    const std::string answerWhere = where + " \"" + key + "\"";
+    std::vector<uint8_t> command;
+    if (!SimParseHex(key, command) || command.size() != 1) {
+      return reader.Fail(answerWhere, "the key is not one hexadecimal command byte");
+    }
+    if (!reader.Hex(reply, answerWhere, answers[command[0]])) return false;
+  }
+  return true;
+}
+
+bool ReadBytes(Reader& reader, const Json& value, const std::string& where,
+               std::vector<uint8_t>& out) {
+  if (!value.is_array()) return reader.Fail(where, "expected an array");
+  out.clear();
+  for (size_t i = 0; i < value.size(); ++i) {
+    uint8_t byte = 0;
+    if (!reader.Unsigned(value[i], where + "[" + std::to_string(i) + "]", true, byte)) return false;
+    out.push_back(byte);
+  }
+  return true;
+}
+
+bool ReadMisbehaviour(Reader& reader, const Json& value, const std::string& where,
+                      SimMisbehaviour& out) {
+  if (!value.is_object()) return reader.Fail(where, "expected an object");
+  const std::map<std::string, bool*> switches = {
+      {"keepAliveForever", &out.keepAliveForever},
+      {"truncatedReply", &out.truncatedReply},
+      {"silent", &out.silent},
+      {"silentInit", &out.silentInit},
+      {"otherChannelReply", &out.otherChannelReply},
+      {"initWrongNonceFirst", &out.initWrongNonceFirst},
+      {"badSequence", &out.badSequence},
+      {"writeFails", &out.writeFails},
+      {"readFails", &out.readFails},
+  };
+  const std::map<std::string, uint32_t*> counts = {
+      {"zeroLengthReports", &out.zeroLengthReports},
+      {"oversizeReply", &out.oversizeReply},
+      {"foreignReportsFirst", &out.foreignReportsFirst},
+  };
+  for (const auto& [key, item] : value.items()) {
+    const std::string fieldWhere = where + "." + key;
+    if (key == "comment") continue;
+    if (auto flag = switches.find(key); flag != switches.end()) {
+      if (!reader.Bool(item, fieldWhere, *flag->second)) return false;
+    } else if (auto count = counts.find(key); count != counts.end()) {
+      if (!reader.Unsigned(item, fieldWhere, false, *count->second, 100000)) return false;
+    } else if (key == "ctaphidError") {
+      if (!reader.Unsigned(item, fieldWhere, true, out.ctaphidError)) return false;
+    } else {
+      return reader.Fail(fieldWhere, "unknown field");
+    }
+  }
+  return true;
+}
+
+bool ReadDevice(Reader& reader, const Json& entry, const std::string& where,
+                SimDeviceConfig& config) {
+  if (!entry.is_object()) return reader.Fail(where, "expected an object");
+  using Field = std::function<bool(const Json&, const std::string&)>;
+  const std::map<std::string, Field> fields = {
+      {"path", [&](const Json& v, const std::string& w) { return reader.Text(v, w, config.path); }},
+      {"product",
+       [&](const Json& v, const std::string& w) { return reader.Text(v, w, config.product); }},
+      {"pin", [&](const Json& v, const std::string& w) { return reader.Text(v, w, config.pin); }},
+      {"vendorId",
+       [&](const Json& v, const std::string& w) {
+         return reader.Unsigned(v, w, true, config.vendorId);
+       }},
+      {"productId",
+       [&](const Json& v, const std::string& w) {
+         return reader.Unsigned(v, w, true, config.productId);
+       }},
+      {"release",
+       [&](const Json& v, const std::string& w) {
+         return reader.Unsigned(v, w, true, config.release);
+       }},
+      {"usagePage",
+       [&](const Json& v, const std::string& w) {
+         return reader.Unsigned(v, w, true, config.usagePage);
+       }},
+      {"usage", [&](const Json& v,
+                    const std::string& w) { return reader.Unsigned(v, w, true, config.usage); }},
+      {"inputReportLength",
+       [&](const Json& v, const std::string& w) {
+         return reader.Unsigned(v, w, false, config.inputReportLength, 4096);
+       }},
+      {"outputReportLength",
+       [&](const Json& v, const std::string& w) {
+         return reader.Unsigned(v, w, false, config.outputReportLength, 4096);
+       }},
+      {"builtin",
+       [&](const Json& v, const std::string& w) { return reader.Bool(v, w, config.builtin); }},
+      {"apdu",
+       [&](const Json& v, const std::string& w) { return ReadApdu(reader, v, w, config.apdu); }},
+      {"cbor",
+       [&](const Json& v, const std::string& w) { return ReadCbor(reader, v, w, config.cbor); }},
+      {"touchDelayMs",
+       [&](const Json& v, const std::string& w) {
+         return reader.Unsigned(v, w, false, config.touchDelayMs);
+       }},
+      {"touchCommands",
+       [&](const Json& v, const std::string& w) {
+         return ReadBytes(reader, v, w, config.touchCommands);
+       }},
+      {"openError",
+       [&](const Json& v, const std::string& w) {
+         return reader.Unsigned(v, w, false, config.openError, 4095);
+       }},
+      {"misbehave",
+       [&](const Json& v, const std::string& w) {
+         return ReadMisbehaviour(reader, v, w, config.misbehave);
+       }},
+  };
+  for (const auto& [key, value] : entry.items()) {
+    if (key == "comment") continue;
+    const auto field = fields.find(key);
+    if (field == fields.end()) return reader.Fail(where + ": " + key, "unknown field");
+    if (!field->second(value, where + ": " + key)) return false;
+  }
+  return true;
+}
+
+bool Load(const std::string& text, std::vector<SimDeviceConfig>& out, std::string& error) {
+  Reader reader(error);
+  Json root;
+  try {
+    root = Json::parse(text);
+  } catch (const Json::parse_error& problem) {
+    return reader.Fail("profile", std::string("not valid JSON (") + problem.what() + ")");
+  }
+  if (!root.is_object()) return reader.Fail("profile", "expected an object with \"devices\"");
+  for (const auto& [key, value] : root.items()) {
+    if (key != "devices" && key != "comment")
+      return reader.Fail("profile: " + key, "unknown field");
+  }
+  const auto devices = root.find("devices");
+  if (devices == root.end() || !devices->is_array()) {
+    return reader.Fail("profile", "expected an array \"devices\"");
+  }
+  if (devices->empty()) return reader.Fail("profile: devices", "lists no device");
+  std::vector<SimDeviceConfig> configs(devices->size());
+  for (size_t i = 0; i < devices->size(); ++i) {
+    if (!ReadDevice(reader, (*devices)[i], "device " + std::to_string(i), configs[i])) return false;
+  }
+  out = std::move(configs);
+  return true;
+}
+
+}  // namespace
+
+bool LoadSimProfile(const std::string& json, std::vector<SimDeviceConfig>& out,
+                    std::string& error) {
+  try {
+    return Load(json, out, error);
+  } catch (const std::exception& exception) {
+    error = std::string("profile: ") + exception.what();
+    return false;
+  }
+}
+
+bool LoadSimProfileFile(const std::string& path, std::vector<SimDeviceConfig>& out,
+                        std::string& error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    error = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  if (!LoadSimProfile(text.str(), out, error)) {
+    error = path + ": " + error;
+    return false;
+  }
+  return true;
+}

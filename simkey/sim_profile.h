@@ -1,0 +1,32 @@
+// Simulated key profiles: JSON files that describe one or more devices.
+//
+//   { "devices": [ {
+//       "vendorId": "096E", "productId": "0858", "release": "0100",
+//       "product": "Simulated Key", "usagePage": "F1D0", "usage": "0001",
+//       "path": "simkey:0", "inputReportLength": 65, "outputReportLength": 65,
+//       "pin": "123456", "builtin": true,
+//       "apdu": { "00A4040008A0000006472F000100": "5532465F56329000", "80E3EE8000*": "6D00" },
+//       "cbor": { "04": "00A10181665532465F5632" },
+//       "touchDelayMs": 3000, "touchCommands": ["01"], "openError": 13,
+//       "misbehave": { "silent": true, "zeroLengthReports": 2, "ctaphidError": "06" }
+//   } ] }
+//
+// Ids are hexadecimal strings (or JSON numbers); byte strings are hex digits
+// in either case, spaces allowed between bytes. An apdu key ending in '*'
+// matches every request that starts with it; rules are tried in file order.
+// A cbor key is the CTAP command byte. Byte-valued fields (ctaphidError,
+// touchCommands entries) take a number or a hex string. Every device field is
+// optional and defaults to the default key; "comment" is ignored anywhere.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "simkey/sim_config.h"
+
+// False, with `error` naming the device index and the field, for bad JSON,
+// an unknown field, a value of the wrong type or bad hex. `out` is replaced
+// only on success. Never throws.
+bool LoadSimProfile(const std::string& json, std::vector<SimDeviceConfig>& out, std::string& error);
+bool LoadSimProfileFile(const std::string& path, std::vector<SimDeviceConfig>& out,
+                        std::string& error);

@@ -1,0 +1,168 @@
+// Loading simulated key profiles.
+#include "simkey/sim_profile.h"
+
+#include <gtest/gtest.h>
+
+#include "simkey/sim_platform.h"
+#include "tests/simkey/sim_host.h"
+
+#ifndef QUILLMARK_SOURCE_DIR
+#define QUILLMARK_SOURCE_DIR "."
+#endif
+
+namespace {
+
+// The repository root, found from this file's own path.
+std::string SourceDir() {
+  const std::string file = __FILE__;
+  const size_t cut = file.rfind("/tests/simkey/");
+  return cut == std::string::npos ? QUILLMARK_SOURCE_DIR : file.substr(0, cut);
+}
+
+TEST(SimProfileTest, ReadsEveryField) {
+  const std::string json = R"({ "comment": "two devices", "devices": [ {
+      "vendorId": "2ccf", "productId": "0880", "release": "0A1", "product": "Other Key",
+      "usagePage": "F1D0", "usage": "0001", "path": "key-a", "pin": "123456",
+      "builtin": false, "inputReportLength": 129, "outputReportLength": 129,
+      "apdu": { "00A4*": "6A82", "00 a4 04 00 01 aa": "0190 00", "*": "6D00" },
+      "cbor": { "04": "00A0", "0b": "" },
+      "touchDelayMs": 3000, "touchCommands": ["01", 2], "openError": 13,
+      "misbehave": { "silent": true, "zeroLengthReports": 2, "ctaphidError": "0B",
+                     "oversizeReply": 5000, "badSequence": true }
+    }, {} ] })";
+  std::vector<SimDeviceConfig> devices;
+  std::string error;
+  ASSERT_TRUE(LoadSimProfile(json, devices, error)) << error;
+  ASSERT_EQ(devices.size(), 2u);
+  const SimDeviceConfig& a = devices[0];
+  EXPECT_EQ(a.vendorId, 0x2CCF);
+  EXPECT_EQ(a.productId, 0x0880);
+  EXPECT_EQ(a.release, 0x00A1);
+  EXPECT_EQ(a.product, "Other Key");
+  EXPECT_EQ(a.path, "key-a");
+  EXPECT_EQ(a.pin, "123456");
+  EXPECT_FALSE(a.builtin);
+  EXPECT_EQ(a.inputReportLength, 129);
+  EXPECT_EQ(a.outputReportLength, 129);
+  ASSERT_EQ(a.apdu.size(), 3u) << "file order kept";
+  EXPECT_EQ(a.apdu[0].request, (Bytes{0x00, 0xA4}));
+  EXPECT_TRUE(a.apdu[0].prefix);
+  EXPECT_EQ(a.apdu[1].request, (Bytes{0x00, 0xA4, 0x04, 0x00, 0x01, 0xAA}));
+  EXPECT_FALSE(a.apdu[1].prefix);
+  EXPECT_EQ(a.apdu[1].reply, (Bytes{0x01, 0x90, 0x00}));
+  EXPECT_TRUE(a.apdu[2].request.empty());
+  EXPECT_TRUE(a.apdu[2].prefix) << "a lone * matches everything";
+  EXPECT_EQ(a.cbor.at(0x04), (Bytes{0x00, 0xA0}));
+  EXPECT_TRUE(a.cbor.at(0x0B).empty());
+  EXPECT_EQ(a.touchDelayMs, 3000u);
+  EXPECT_EQ(a.touchCommands, (Bytes{0x01, 0x02}));
+  EXPECT_EQ(a.openError, 13);
+  EXPECT_TRUE(a.misbehave.silent);
+  EXPECT_EQ(a.misbehave.zeroLengthReports, 2u);
+  EXPECT_EQ(a.misbehave.ctaphidError, 0x0B);
+  EXPECT_EQ(a.misbehave.oversizeReply, 5000u);
+  EXPECT_TRUE(a.misbehave.badSequence);
+  EXPECT_FALSE(a.misbehave.readFails);
+
+  // An empty entry is the default key.
+  const SimDeviceConfig& b = devices[1];
+  const SimDeviceConfig defaults;
+  EXPECT_EQ(b.vendorId, defaults.vendorId);
+  EXPECT_EQ(b.productId, defaults.productId);
+  EXPECT_EQ(b.release, defaults.release);
+  EXPECT_EQ(b.product, defaults.product);
+  EXPECT_EQ(b.usagePage, defaults.usagePage);
+  EXPECT_EQ(b.inputReportLength, 65);
+  EXPECT_TRUE(b.builtin);
+  EXPECT_TRUE(b.path.empty());
+  EXPECT_TRUE(b.pin.empty());
+  EXPECT_EQ(b.touchCommands, Bytes{0x01});
+}
+
+TEST(SimProfileTest, BadProfilesNameTheDeviceAndField) {
+  struct Case {
+    const char* json;
+    const char* error;
+  };
+  const Case cases[] = {
+      {R"({"devices": [ {"vendorId": "096E",} ]})", "not valid JSON"},
+      {"", "not valid JSON"},
+      {R"([1, 2])", "profile: expected an object"},
+      {R"({"devices": {}})", "expected an array \"devices\""},
+      {R"({"devices": []})", "lists no device"},
+      {R"({"device": []})", "profile: device: unknown field"},
+      {R"({"devices": [ 5 ]})", "device 0: expected an object"},
+      {R"({"devices": [ {}, {"vendorId": "09G6"} ]})",
+       "device 1: vendorId: \"09G6\" is not a hexadecimal number"},
+      {R"({"devices": [ {"productId": "10000"} ]})", "device 0: productId: 65536 is larger"},
+      {R"({"devices": [ {"usage": true} ]})", "device 0: usage: expected a hexadecimal string"},
+      {R"({"devices": [ {"inputReportLength": -1} ]})", "device 0: inputReportLength: expected"},
+      {R"({"devices": [ {"inputReportLength": "41"} ]})",
+       "device 0: inputReportLength: expected a number"},
+      {R"({"devices": [ {"apdu": {"00A4": "9G00"}} ]})",
+       "device 0: apdu \"00A4\": \"9G00\" is not hexadecimal bytes"},
+      {R"({"devices": [ {"apdu": {"00A": "9000"}} ]})",
+       "device 0: apdu \"00A\": the request is not hexadecimal"},
+      {R"({"devices": [ {"apdu": {"": "9000"}} ]})", "device 0: apdu \"\": the request"},
+      {R"({"devices": [ {"apdu": {"00A4": 9000}} ]})",
+       "device 0: apdu \"00A4\": expected a string"},
+      {R"({"devices": [ {"apdu": ["00A4"]} ]})", "device 0: apdu: expected an object"},
+      {R"({"devices": [ {"cbor": {"0104": "00"}} ]})",
+       "device 0: cbor \"0104\": the key is not one hexadecimal command byte"},
+      {R"({"devices": [ {"cbor": {"04": "0"}} ]})", "device 0: cbor \"04\": \"0\" is not hex"},
+      {R"({"devices": [ {"builtin": "no"} ]})", "device 0: builtin: expected true or false"},
+      {R"({"devices": [ {"touchCommands": ["1FF"]} ]})", "device 0: touchCommands[0]: 511"},
+      {R"({"devices": [ {"touchDelay": 5} ]})", "device 0: touchDelay: unknown field"},
+      {R"({"devices": [ {"misbehave": {"silence": true}} ]})",
+       "device 0: misbehave.silence: unknown field"},
+      {R"({"devices": [ {"misbehave": {"silent": 1}} ]})",
+       "device 0: misbehave.silent: expected true or false"},
+      {R"({"devices": [ {"misbehave": {"ctaphidError": 256}} ]})",
+       "device 0: misbehave.ctaphidError: 256 is larger than 255"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.json);
+    std::vector<SimDeviceConfig> devices(3);
+    std::string error;
+    EXPECT_FALSE(LoadSimProfile(c.json, devices, error));
+    EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    EXPECT_EQ(devices.size(), 3u) << "left as it was";
+  }
+}
+
+TEST(SimProfileTest, MissingFileNamesThePath) {
+  std::vector<SimDeviceConfig> devices;
+  std::string error;
+  EXPECT_FALSE(LoadSimProfileFile("/nonexistent/profile.json", devices, error));
+  EXPECT_NE(error.find("/nonexistent/profile.json"), std::string::npos) << error;
+}
+
+TEST(SimProfileTest, SampleProfilesLoadAndRun) {
+  std::vector<SimDeviceConfig> devices;
+  std::string error;
+  ASSERT_TRUE(LoadSimProfileFile(SourceDir() + "/simkey/profiles/two-keys.json", devices, error))
+      << error;
+  ASSERT_EQ(devices.size(), 2u);
+  EXPECT_NE(devices[0].vendorId, devices[1].vendorId);
+
+  ASSERT_TRUE(LoadSimProfileFile(SourceDir() + "/simkey/profiles/no-applets.json", devices, error))
+      << error;
+  ASSERT_EQ(devices.size(), 1u);
+  auto platform = SimKeyPlatform::FromProfile(devices);
+  SimHost host(*platform);
+  const uint32_t channel = host.Allocate();
+  // OTP and NDEF are gone; the FIDO applet and GetInfo are still there.
+  const Bytes otp = {0x00, 0xA4, 0x04, 0x00, 0x09, 0xD1, 0x56, 0x00,
+                     0x01, 0x32, 0x83, 0x26, 0x01, 0x01, 0x00};
+  const Bytes ndef = {0x00, 0xA4, 0x04, 0x00, 0x07, 0xD2, 0x76, 0x00, 0x00, 0x85, 0x01, 0x01, 0x00};
+  const Bytes u2f = {0x00, 0xA4, 0x04, 0x00, 0x08, 0xA0, 0x00,
+                     0x00, 0x06, 0x47, 0x2F, 0x00, 0x01, 0x00};
+  EXPECT_EQ(host.Exchange(channel, 0x83, otp).payload, (Bytes{0x6A, 0x82}));
+  EXPECT_EQ(host.Exchange(channel, 0x83, ndef).payload, (Bytes{0x6A, 0x82}));
+  const Bytes selected = host.Exchange(channel, 0x83, u2f).payload;
+  ASSERT_GE(selected.size(), 2u);
+  EXPECT_EQ(Bytes(selected.end() - 2, selected.end()), (Bytes{0x90, 0x00}));
+  EXPECT_EQ(host.Exchange(channel, 0x90, {0x04}).payload[0], 0x00);
+}
+
+}  // namespace
