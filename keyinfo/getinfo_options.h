@@ -1,0 +1,11 @@
+// The options member of an authenticatorGetInfo answer as one text.
+#pragma once
+
+#include <string>
+
+#include "cbor/cbor_view.h"
+
+// "name=true  " or "name=false  " for each known option that the map holds as
+// true or false, in the fixed display order; empty when there is none. Sets
+// keyHasPin when clientPin is true or false, and leaves it alone otherwise.
+std::string OptionsText(const CborView& options);

@@ -1,0 +1,11 @@
+#include "keyinfo/hex_encode.h"
+
+size_t HexEncode(char* buffer, size_t capacity, const uint8_t* bytes, size_t count) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  if (buffer == nullptr || count > capacity / 2) return 0;
+  for (size_t i = 0; i < count; ++i) {
+    buffer[2 * i] = kDigits[bytes[i] >> 4];
+    buffer[2 * i + 1] = kDigits[bytes[i] & 0x0F];
+  }
+  return 2 * count;
+}

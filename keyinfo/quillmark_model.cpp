@@ -1,0 +1,3 @@
+#include "keyinfo/quillmark_model.h"
+
+bool keyHasPin = false;

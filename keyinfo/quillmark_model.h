@@ -1,0 +1,26 @@
+// What the main window keeps between events, without any widget: the four
+// report lists and the state that the refresh, the GetInfo display, the
+// certificate fetch and the tab state share. The window shows these lists.
+#pragma once
+
+#include <string>
+
+#include "keyinfo/report_list.h"
+
+struct QuillmarkModel {
+  ReportList infoList;         // "Hardware info"
+  ReportList fido2List;        // "FIDO2 Certification"
+  ReportList securityKeyList;  // "Security Key info", only when enabled
+  ReportList u2fList;          // "U2F Certification"
+
+  // The key's AAGUID as 32 uppercase hex digits, or empty.
+  std::string aaguidText;
+  // The switch for the "Security Key info" page.
+  bool securityKeyInfoEnabled = false;
+  // Last temporary certificate file written for each certification tab.
+  std::string fido2CertFile;
+  std::string u2fCertFile;
+};
+
+// Whether the key reported the option clientPin as true; process-wide.
+extern bool keyHasPin;
