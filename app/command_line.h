@@ -1,0 +1,25 @@
+// The options of the quillmark program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CommandLine {
+  bool help = false;
+  bool report = false;
+  bool json = false;
+  bool simulate = false;
+  std::string profile;  // simulated key profile; empty: the built-in key
+  bool securityKeyInfo = false;
+  std::string error;  // why the arguments are bad; empty when they are good
+};
+
+// `args` without the program name.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+std::string UsageText();
+
+// Exit statuses.
+constexpr int EXIT_KEY_SHOWN = 0;
+constexpr int EXIT_NO_KEY = 1;
+constexpr int EXIT_BAD_ARGUMENTS = 2;

@@ -1,0 +1,27 @@
+#include "app/simulated_platform.h"
+
+#include "simkey/sim_platform.h"
+#include "simkey/sim_profile.h"
+#include "transport/key_device.h"
+
+SimulatedPlatform::SimulatedPlatform() = default;
+
+SimulatedPlatform::~SimulatedPlatform() {
+  if (platform_) {
+    KeyDevice::Instance().SetPlatform(nullptr);
+    KeyDevice::Instance().SetClock(nullptr);
+  }
+}
+
+bool SimulatedPlatform::Start(const std::string& profile, std::string* error) {
+  std::vector<SimDeviceConfig> devices;
+  if (profile.empty()) {
+    devices.emplace_back();
+  } else if (!LoadSimProfileFile(profile, devices, *error)) {
+    return false;
+  }
+  platform_ = SimKeyPlatform::FromProfile(devices);
+  KeyDevice::Instance().SetPlatform(platform_.get());
+  KeyDevice::Instance().SetClock(&platform_->clock());
+  return true;
+}

@@ -1,0 +1,19 @@
+// The simulated key put behind the transport for --simulate, for as long as
+// this object lives.
+#pragma once
+
+#include <memory>
+#include <string>
+
+class SimKeyPlatform;
+
+class SimulatedPlatform {
+ public:
+  SimulatedPlatform();
+  ~SimulatedPlatform();
+  // `profile`: a JSON profile file, or empty for the built-in key.
+  bool Start(const std::string& profile, std::string* error);
+
+ private:
+  std::unique_ptr<SimKeyPlatform> platform_;
+};

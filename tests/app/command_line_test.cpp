@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+#include "app/settings_switch.h"
+
+namespace {
+
+TEST(CommandLineTest, ParsesTheReportOptions) {
+  struct Case {
+    std::vector<std::string> args;
+    bool report, json, simulate, securityKeyInfo;
+    std::string profile;
+    bool bad;
+  };
+  const Case cases[] = {
+      {{"--report"}, true, false, false, false, "", false},
+      {{"--report", "--json"}, true, true, false, false, "", false},
+      {{"--report", "--simulate"}, true, false, true, false, "", false},
+      {{"--report", "--simulate", "keys.json"}, true, false, true, false, "keys.json", false},
+      // A profile follows only when the next argument is not an option.
+      {{"--report", "--simulate", "--json"}, true, true, true, false, "", false},
+      {{"--simulate", "--report", "--security-key-info"}, true, false, true, true, "", false},
+      {{"--simulate"}, false, false, true, false, "", false},
+      {{"--json"}, false, true, false, false, "", true},
+      {{"--report", "--colour"}, true, false, false, false, "", true},
+      {{"report"}, false, false, false, false, "", true},
+  };
+  for (const Case& c : cases) {
+    const CommandLine line = ParseCommandLine(c.args);
+    const std::string name = c.args.empty() ? "" : c.args.back();
+    EXPECT_EQ(!line.error.empty(), c.bad) << name;
+    if (c.bad) continue;
+    EXPECT_EQ(line.report, c.report) << name;
+    EXPECT_EQ(line.json, c.json) << name;
+    EXPECT_EQ(line.simulate, c.simulate) << name;
+    EXPECT_EQ(line.securityKeyInfo, c.securityKeyInfo) << name;
+    EXPECT_EQ(line.profile, c.profile) << name;
+  }
+}
+
+TEST(CommandLineTest, HelpNamesEveryOption) {
+  const std::string usage = UsageText();
+  for (const char* option : {"--report", "--json", "--simulate", "--security-key-info", "--help"}) {
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+  }
+}
+
+class FixedSettings : public SettingsSource {
+ public:
+  FixedSettings(SettingKind kind, std::string text) : kind_(kind), text_(std::move(text)) {}
+  SettingKind Read(const std::string& key, std::string* text) override {
+    EXPECT_EQ(key, "SecurityKeyInfo");
+    if (kind_ == SettingKind::kString) *text = text_;
+    return kind_;
+  }
+
+ private:
+  SettingKind kind_;
+  std::string text_;
+};
+
+TEST(SettingsSwitchTest, OnExactlyForAStringBeginningWithOne) {
+  struct Case {
+    SettingKind kind;
+    const char* text;
+    bool on;
+  };
+  const Case cases[] = {
+      {SettingKind::kString, "1", true},    {SettingKind::kString, "10", true},
+      {SettingKind::kString, "1abc", true}, {SettingKind::kString, "0", false},
+      {SettingKind::kString, "01", false},  {SettingKind::kString, "", false},
+      {SettingKind::kString, " 1", false},  {SettingKind::kOtherType, "", false},
+      {SettingKind::kMissing, "", false},
+  };
+  for (const Case& c : cases) {
+    FixedSettings settings(c.kind, c.text);
+    EXPECT_EQ(ReadSecurityKeyInfoSwitch(settings), c.on) << c.text;
+  }
+}
+
+}  // namespace
