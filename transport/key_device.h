@@ -61,6 +61,10 @@ class KeyDevice {
   void SetPlatform(HidPlatform* platform);
   void SetClock(KeyClock* clock);
   void SetWaitHook(std::function<void()> hook) { waitHook_ = std::move(hook); }
+  // For waits outside the exchange (a poll for the user's touch).
+  void NotifyWaiting() {
+    if (waitHook_) waitHook_();
+  }
   HidPlatform& platform();
   KeyClock& clock() { return *clock_; }
 
