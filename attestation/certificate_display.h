@@ -3,11 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
+#include "attestation/tab_state.h"
 #include "attestation/user_prompt.h"
 #include "keyinfo/quillmark_model.h"
-
-enum class CertificateTab { kFido2, kU2f };
 
 struct CertificateRowOptions {
   CertificateTab tab;
@@ -22,8 +22,19 @@ struct CertificateRowOptions {
 extern const CertificateRowOptions FIDO2_CERTIFICATE_OPTIONS;
 extern const CertificateRowOptions U2F_CERTIFICATE_OPTIONS;
 
+extern const char* const AAGUID_MISMATCH_TEXT;
+extern const char* const TRANSPORTS_EXTENSION_OID;  // FIDO U2F transports
+extern const char* const AAGUID_EXTENSION_OID;      // FIDO AAGUID
+
 // Answers 0 when shown, 1 after the failure message.
 int ShowCertificate(QuillmarkModel& model, const CertificateRowOptions& options,
                     const uint8_t* signedData, uint32_t signedLength, const uint8_t* signature,
                     uint32_t signatureLength, const uint8_t* certificate,
                     uint32_t certificateLength, UserPrompt& prompt);
+
+// Each byte as "%02X " (so the text ends with a space).
+std::string SpacedHex(const uint8_t* bytes, size_t count);
+
+// The names of the transport bits in `bits` as "( USB, NFC )"; empty when no
+// named bit is set.
+std::string TransportNames(uint8_t bits);

@@ -15,16 +15,37 @@ void ShowU2fTips(QuillmarkModel& model) {
 
 namespace {
 
-void ClearTab(ReportList& list, const std::string& certFile) {
-  list.Clear();
-  // The stored path stays: a second clearing tries the same file again.
-  if (!certFile.empty()) std::remove(certFile.c_str());
+// A file that is already gone is no error; each path is tried once.
+void DeleteFiles(std::vector<std::string>& files) {
+  for (const std::string& path : files) std::remove(path.c_str());
+  files.clear();
 }
 
 }  // namespace
 
 void ClearFido2Certificates(QuillmarkModel& model) {
-  ClearTab(model.fido2List, model.fido2CertFile);
+  model.fido2List.Clear();
+  DeleteFiles(model.fido2CertFiles);
 }
 
-void ClearU2fCertificates(QuillmarkModel& model) { ClearTab(model.u2fList, model.u2fCertFile); }
+void ClearU2fCertificates(QuillmarkModel& model) {
+  model.u2fList.Clear();
+  DeleteFiles(model.u2fCertFiles);
+}
+
+void DeleteAllCertificateFiles(QuillmarkModel& model) {
+  DeleteFiles(model.fido2CertFiles);
+  DeleteFiles(model.u2fCertFiles);
+}
+
+ReportList& CertificateList(QuillmarkModel& model, CertificateTab tab) {
+  return tab == CertificateTab::kFido2 ? model.fido2List : model.u2fList;
+}
+
+std::string& CertificateFileMember(QuillmarkModel& model, CertificateTab tab) {
+  return tab == CertificateTab::kFido2 ? model.fido2CertFile : model.u2fCertFile;
+}
+
+std::vector<std::string>& CertificateFiles(QuillmarkModel& model, CertificateTab tab) {
+  return tab == CertificateTab::kFido2 ? model.fido2CertFiles : model.u2fCertFiles;
+}

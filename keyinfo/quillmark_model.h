@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "keyinfo/report_list.h"
 
@@ -20,6 +21,10 @@ struct QuillmarkModel {
   // Last temporary certificate file written for each certification tab.
   std::string fido2CertFile;
   std::string u2fCertFile;
+  // Every temporary certificate file written for each tab and not yet
+  // deleted; clearing the tab and the program's end delete them.
+  std::vector<std::string> fido2CertFiles;
+  std::vector<std::string> u2fCertFiles;
 };
 
 // Whether the key reported the option clientPin as true; process-wide.

@@ -1,0 +1,326 @@
+// Both certificate fetches end to end: the real refresh, PIN protocol,
+// transport and certificate display against the simulated key.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "attestation/certificate_fetch.h"
+#include "attestation/tab_state.h"
+#include "cbor/cbor_writer.h"
+#include "keyinfo/device_state.h"
+#include "simkey/sim_platform.h"
+#include "transport/ctaphid.h"
+#include "transport/key_device.h"
+
+namespace {
+
+class ScriptedPrompt : public UserPrompt {
+ public:
+  void Message(const std::string& text, PromptIcon icon, bool) override {
+    messages.push_back((icon == PromptIcon::kError ? "error: " : "warning: ") + text);
+  }
+  bool Confirm(const std::string& text) override {
+    confirmations.push_back(text);
+    return confirm;
+  }
+  bool AskPin(std::string* pin) override {
+    ++pinDialogs;
+    *pin = pinOk ? pinText : "";
+    return pinOk;
+  }
+
+  bool confirm = true;
+  bool pinOk = true;
+  std::string pinText;
+  int pinDialogs = 0;
+  std::vector<std::string> confirmations;
+  std::vector<std::string> messages;
+};
+
+class RecordingOpener : public Opener {
+ public:
+  void OpenFile(const std::string& path) override { files.push_back(path); }
+  void OpenUrl(const std::string& url) override { urls.push_back(url); }
+  std::vector<std::string> files;
+  std::vector<std::string> urls;
+};
+
+class CertificateFetchTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    DeleteAllCertificateFiles(model);
+    KeyDevice::Instance().SetPlatform(nullptr);
+    KeyDevice::Instance().SetClock(nullptr);
+    KeyLayerReady = false;
+  }
+
+  SimDevice& Plug(const SimDeviceConfig& config) {
+    SimDevice& device = platform.AddDevice(config);
+    KeyDevice::Instance().SetPlatform(&platform);
+    KeyDevice::Instance().SetClock(&platform.clock());
+    GetDeviceState(model, "", "");
+    return device;
+  }
+
+  // The makeCredential requests the key received (command byte included).
+  static std::vector<std::vector<uint8_t>> MakeCredentials(const SimDevice& device) {
+    std::vector<std::vector<uint8_t>> requests;
+    for (const auto& message : device.receivedMessages) {
+      if (message.command == CTAPHID_CBOR && !message.payload.empty() &&
+          message.payload[0] == 0x01) {
+        requests.push_back(message.payload);
+      }
+    }
+    return requests;
+  }
+
+  static int CountRows(const ReportList& list, const std::string& item) {
+    int count = 0;
+    for (size_t row = 0; row < list.RowCount(); ++row) count += list.Cell(row, 0) == item;
+    return count;
+  }
+  static std::string ValueOf(const ReportList& list, const std::string& item) {
+    for (size_t row = 0; row < list.RowCount(); ++row) {
+      if (list.Cell(row, 0) == item) return list.Cell(row, 1);
+    }
+    return "<none>";
+  }
+  static int RowOf(const ReportList& list, const std::string& item) {
+    for (size_t row = 0; row < list.RowCount(); ++row) {
+      if (list.Cell(row, 0) == item) return static_cast<int>(row);
+    }
+    return -1;
+  }
+
+  void DoubleClickFido2Tips() { OnDblClkFido2List(model, 0, prompt, opener); }
+  void DoubleClickU2fTips() {
+    OnDblClkU2fList(model, 0, prompt, opener, KeyDevice::Instance().clock());
+  }
+
+  SimKeyPlatform platform;
+  QuillmarkModel model;
+  ScriptedPrompt prompt;
+  RecordingOpener opener;
+};
+
+TEST_F(CertificateFetchTest, RequestsAreByteForByte) {
+  uint8_t request[CTAP_REQUEST_BUFFER_SIZE];
+  ASSERT_EQ(BuildMakeCredentialRequest(request, nullptr), 171u);
+  EXPECT_EQ(request[1], 0xA4);
+  const uint8_t pinAuth[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  ASSERT_EQ(BuildMakeCredentialRequest(request, pinAuth), 191u);
+  EXPECT_EQ(request[1], 0xA6);
+  // ... 08 50 <pinAuth> 09 01 at the end.
+  EXPECT_EQ(request[171], 0x08);
+  EXPECT_EQ(request[172], 0x50);
+  EXPECT_EQ(0, memcmp(request + 173, pinAuth, 16));
+  EXPECT_EQ(request[189], 0x09);
+  EXPECT_EQ(request[190], 0x01);
+  // The user name's head: a 17-character text.
+  const std::string bytes(reinterpret_cast<char*>(request), 171);
+  EXPECT_NE(bytes.find(std::string("\x64name\x71", 6) + TestUserName), std::string::npos);
+}
+
+TEST_F(CertificateFetchTest, KeyWithoutPinShowsTheChainWithOneVerifyResult) {
+  SimDeviceConfig config;
+  config.attestation.certificates = 4;
+  SimDevice& device = Plug(config);
+  DoubleClickFido2Tips();
+  EXPECT_EQ(prompt.pinDialogs, 0);
+  EXPECT_EQ(prompt.messages, std::vector<std::string>{});
+  ASSERT_EQ(MakeCredentials(device).size(), 1u);
+  EXPECT_EQ(MakeCredentials(device)[0].size(), 171u);
+  EXPECT_EQ(model.fido2List.Cell(0, 0), "Tips");
+  EXPECT_EQ(CountRows(model.fido2List, "Version"), 3) << "the first three of four";
+  EXPECT_EQ(CountRows(model.fido2List, "Verify Result"), 1);
+  EXPECT_EQ(ValueOf(model.fido2List, "Verify Result"), "YES");
+}
+
+TEST_F(CertificateFetchTest, KeyWithPinAsksForItAndSendsPinAuth) {
+  SimDeviceConfig config;
+  config.pin = "123456";
+  SimDevice& device = Plug(config);
+  ASSERT_TRUE(keyHasPin);
+  prompt.pinText = "123456";
+  DoubleClickFido2Tips();
+  EXPECT_EQ(prompt.pinDialogs, 1);
+  EXPECT_EQ(prompt.messages, std::vector<std::string>{});
+  ASSERT_EQ(MakeCredentials(device).size(), 1u);
+  EXPECT_EQ(MakeCredentials(device)[0].size(), 191u);
+  EXPECT_EQ(ValueOf(model.fido2List, "Verify Result"), "YES");
+}
+
+TEST_F(CertificateFetchTest, PinProblemsEndTheFetch) {
+  struct Case {
+    const char* name;
+    bool pinOk;
+    const char* pin;
+    std::vector<std::string> messages;
+  };
+  const Case cases[] = {
+      {"wrong PIN", true, "000000", {"error: PIN Invalid."}},
+      {"empty PIN", true, "", {"warning: PIN cannot be empty!"}},
+      {"cancelled dialog", false, "", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimKeyPlatform keys;
+    SimDeviceConfig config;
+    config.pin = "123456";
+    SimDevice& device = keys.AddDevice(config);
+    KeyDevice::Instance().SetPlatform(&keys);
+    KeyDevice::Instance().SetClock(&keys.clock());
+    GetDeviceState(model, "", "");
+    ScriptedPrompt scripted;
+    scripted.pinOk = c.pinOk;
+    scripted.pinText = c.pin;
+    OnDblClkFido2List(model, 0, scripted, opener);
+    EXPECT_EQ(scripted.messages, c.messages);
+    EXPECT_TRUE(MakeCredentials(device).empty());
+    EXPECT_EQ(model.fido2List.RowCount(), 1u) << "the hint row alone";
+    KeyDevice::Instance().SetPlatform(nullptr);
+  }
+}
+
+TEST_F(CertificateFetchTest, AttestationVariants) {
+  struct Case {
+    const char* name;
+    SimAttestationOptions::X5c x5c;
+    bool corrupt;
+    bool wrongSignature;
+    std::vector<std::string> messages;
+    int blocks;
+    const char* verify;
+  };
+  const Case cases[] = {
+      {"self attestation",
+       SimAttestationOptions::X5c::kNone,
+       false,
+       false,
+       {"warning: No certificate information returned!"},
+       0,
+       "<none>"},
+      {"empty x5c", SimAttestationOptions::X5c::kEmpty, false, false, {}, 0, "<none>"},
+      {"corrupt certificate",
+       SimAttestationOptions::X5c::kChain,
+       true,
+       false,
+       {"error: Fetch certifications failed2222!"},
+       2,
+       "<none>"},
+      {"wrong signature", SimAttestationOptions::X5c::kChain, false, true, {}, 2, "NO"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimKeyPlatform keys;
+    SimDeviceConfig config;
+    config.attestation.x5c = c.x5c;
+    config.attestation.corruptCertificate = c.corrupt;
+    config.attestation.wrongSignature = c.wrongSignature;
+    keys.AddDevice(config);
+    KeyDevice::Instance().SetPlatform(&keys);
+    KeyDevice::Instance().SetClock(&keys.clock());
+    GetDeviceState(model, "", "");
+    ScriptedPrompt scripted;
+    OnDblClkFido2List(model, 0, scripted, opener);
+    EXPECT_EQ(scripted.messages, c.messages);
+    EXPECT_EQ(CountRows(model.fido2List, "Base64 encode"), c.corrupt ? c.blocks - 1 : c.blocks);
+    EXPECT_EQ(ValueOf(model.fido2List, "Verify Result"), c.verify);
+    KeyDevice::Instance().SetPlatform(nullptr);
+  }
+}
+
+TEST_F(CertificateFetchTest, CancelledConfirmationChangesNothing) {
+  SimDevice& device = Plug(SimDeviceConfig());
+  prompt.confirm = false;
+  DoubleClickFido2Tips();
+  DoubleClickU2fTips();
+  EXPECT_EQ(prompt.confirmations.size(), 2u);
+  EXPECT_TRUE(MakeCredentials(device).empty());
+  EXPECT_EQ(model.fido2List.RowCount(), 1u);
+  EXPECT_EQ(model.u2fList.RowCount(), 2u);
+}
+
+TEST_F(CertificateFetchTest, OtherRowsDoNothingAndBase64RowsOpenTheCertificate) {
+  SimDevice& device = Plug(SimDeviceConfig());
+  DoubleClickFido2Tips();
+  const size_t messages = device.receivedMessages.size();
+  for (int row : {-1, 2, 3, 1000}) OnDblClkFido2List(model, row, prompt, opener);
+  EXPECT_EQ(prompt.confirmations.size(), 1u);
+  EXPECT_EQ(device.receivedMessages.size(), messages);
+  EXPECT_TRUE(opener.files.empty());
+
+  OnDblClkFido2List(model, RowOf(model.fido2List, "Base64 encode"), prompt, opener);
+  ASSERT_EQ(opener.files.size(), 1u);
+  EXPECT_EQ(opener.files[0], model.fido2CertFile);
+  EXPECT_NE(opener.files[0].find("f1d0"), std::string::npos);
+}
+
+TEST_F(CertificateFetchTest, SecondFetchDeletesTheFilesOfTheFirst) {
+  Plug(SimDeviceConfig());
+  DoubleClickFido2Tips();
+  const std::string first = model.fido2CertFile;
+  ASSERT_FALSE(first.empty());
+  ASSERT_EQ(access(first.c_str(), F_OK), 0);
+  DoubleClickFido2Tips();
+  EXPECT_NE(access(first.c_str(), F_OK), 0);
+}
+
+TEST_F(CertificateFetchTest, U2fPollsForTheTouch) {
+  struct Case {
+    const char* name;
+    uint32_t touchDelayMs;
+    uint32_t pieces;
+    bool rejectExtended;
+    std::vector<std::string> messages;
+    bool shown;
+  };
+  const Case cases[] = {
+      {"touched after 3 s", 3000, 1, false, {}, true},
+      {"touched after 11 s", 11000, 1, false, {"error: Fetch certifications failed4444!"}, false},
+      {"in 61XX pieces", 500, 4, false, {}, true},
+      {"short form after 6700", 1000, 1, true, {}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimKeyPlatform keys;
+    SimDeviceConfig config;
+    config.u2f.touchDelayMs = c.touchDelayMs;
+    config.u2f.pieces = c.pieces;
+    config.u2f.firstPieceEmpty = true;
+    config.u2f.rejectExtended = c.rejectExtended;
+    SimDevice& device = keys.AddDevice(config);
+    KeyDevice::Instance().SetPlatform(&keys);
+    KeyDevice::Instance().SetClock(&keys.clock());
+    GetDeviceState(model, "", "");
+    ScriptedPrompt scripted;
+    const uint64_t start = keys.clock().NowMs();
+    OnDblClkU2fList(model, 0, scripted, opener, keys.clock());
+    EXPECT_EQ(scripted.messages, c.messages);
+    EXPECT_EQ(ValueOf(model.u2fList, "Verify Result"), c.shown ? "YES" : "<none>");
+    EXPECT_LE(keys.clock().NowMs() - start, 11000u + 200u);
+    if (c.rejectExtended) {
+      size_t shortForms = 0;
+      for (const auto& message : device.receivedMessages) {
+        shortForms += message.command == CTAPHID_MSG && message.payload.size() == 69;
+      }
+      EXPECT_GE(shortForms, 1u);
+    }
+    KeyDevice::Instance().SetPlatform(nullptr);
+  }
+}
+
+TEST_F(CertificateFetchTest, U2fTransportFailureSaysSo) {
+  SimDeviceConfig config;
+  config.u2f.touchDelayMs = 600;
+  SimDevice& device = Plug(config);
+  device.config.misbehave.silent = true;
+  DoubleClickU2fTips();
+  EXPECT_EQ(prompt.messages, std::vector<std::string>{"error: Fetch certifications failed3333!"});
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+#!/usr/bin/python3
+# Known answers of PIN protocol 1 for pin_protocol_test.cpp, computed with
+# python3-cryptography independently of mbedTLS.
+#   /usr/bin/python3 tests/attestation/pin_protocol_kat.py
+import hashlib
+import hmac
+
+from cryptography.hazmat.primitives import serialization
+from cryptography.hazmat.primitives.asymmetric import ec
+from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
+
+PLATFORM_SCALAR = bytes(range(1, 33))
+PEER_SCALAR = bytes.fromhex("7d2bd3a1c2f0e1d4b5a69788796a5b4c3d2e1f00112233445566778899aabbcc")
+PIN = b"1234"
+TOKEN = bytes.fromhex("00112233445566778899aabbccddeeff0f1e2d3c4b5a69788796a5b4c3d2e1f0")
+CLIENT_DATA_HASH = bytes.fromhex(
+    "6871349682 22ec17202e42505f8ed2b16ae22f16bb05b88c25db9e602645f141".replace(" ", ""))
+
+
+def private_key(scalar):
+    return ec.derive_private_key(int.from_bytes(scalar, "big"), ec.SECP256R1())
+
+
+def point(key):
+    raw = key.public_key().public_bytes(serialization.Encoding.X962,
+                                        serialization.PublicFormat.UncompressedPoint)
+    return raw[1:33], raw[33:65]
+
+
+def aes_cbc(key, data, encrypt=True):
+    cipher = Cipher(algorithms.AES(key), modes.CBC(bytes(16)))
+    ctx = cipher.encryptor() if encrypt else cipher.decryptor()
+    return ctx.update(data) + ctx.finalize()
+
+
+platform = private_key(PLATFORM_SCALAR)
+peer = private_key(PEER_SCALAR)
+platform_x, platform_y = point(platform)
+peer_x, peer_y = point(peer)
+shared_x = platform.exchange(ec.ECDH(), peer.public_key())
+shared_secret = hashlib.sha256(shared_x).digest()
+pin_hash_enc = aes_cbc(shared_secret, hashlib.sha256(PIN).digest()[:16])
+token_enc = aes_cbc(shared_secret, TOKEN)
+pin_auth = hmac.new(TOKEN, CLIENT_DATA_HASH, hashlib.sha256).digest()[:16]
+
+for name, value in [("platformX", platform_x), ("platformY", platform_y), ("peerX", peer_x),
+                    ("peerY", peer_y), ("sharedSecret", shared_secret),
+                    ("pinHashEnc", pin_hash_enc), ("tokenEnc", token_enc),
+                    ("pinAuth", pin_auth)]:
+    print(f"{name} {value.hex().upper()}")
