@@ -12,6 +12,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       line.json = true;
     } else if (arg == "--security-key-info") {
       line.securityKeyInfo = true;
+    } else if (arg == "--fetch") {
+      if (i + 1 >= args.size() || (args[i + 1] != "fido2" && args[i + 1] != "u2f")) {
+        line.error = "--fetch needs fido2 or u2f";
+        return line;
+      }
+      line.fetch = args[++i];
+    } else if (arg == "--pin-stdin") {
+      line.pinStdin = true;
     } else if (arg == "--simulate") {
       line.simulate = true;
       // A profile follows only when the next argument is not an option.
@@ -23,12 +31,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (line.json && !line.report) line.error = "--json needs --report";
   if (line.securityKeyInfo && !line.report) line.error = "--security-key-info needs --report";
+  if (!line.fetch.empty() && !line.report) line.error = "--fetch needs --report";
+  if (line.pinStdin && line.fetch.empty()) line.error = "--pin-stdin needs --fetch";
   return line;
 }
 
 std::string UsageText() {
   return "Usage: quillmark [--simulate [PROFILE]]\n"
          "       quillmark --report [--json] [--simulate [PROFILE]] [--security-key-info]\n"
+         "                          [--fetch fido2|u2f [--pin-stdin]]\n"
          "\n"
          "Shows what a FIDO security key says about itself: its identity, the versions\n"
          "of its applets, its authenticatorGetInfo answer and the maker's hardware record.\n"
@@ -39,6 +50,14 @@ std::string UsageText() {
          "  --security-key-info  with --report: also read and print the \"Security Key\n"
          "                       info\" page (the maker's hardware record), as when the\n"
          "                       SecurityKeyInfo setting is on\n"
+         "  --fetch fido2|u2f    with --report: after the refresh, create a test credential\n"
+         "                       (fido2) or a U2F registration (u2f) on the key, as a\n"
+         "                       double-click on the \"Tips\" row does, and print the\n"
+         "                       attestation certificates on their page; touch the key\n"
+         "                       when it asks; messages go to stderr as \"error: ...\"\n"
+         "                       or \"warning: ...\"\n"
+         "  --pin-stdin          with --fetch: read the key's PIN from the first line of\n"
+         "                       standard input (needed when the key has a PIN)\n"
          "  --simulate [PROFILE] talk to a simulated key instead of the attached ones;\n"
          "                       PROFILE is a JSON file describing the simulated devices\n"
          "                       (the built-in key when it is left out)\n"

@@ -11,6 +11,8 @@ struct CommandLine {
   bool simulate = false;
   std::string profile;  // simulated key profile; empty: the built-in key
   bool securityKeyInfo = false;
+  std::string fetch;  // "fido2" or "u2f": a certificate fetch after the refresh
+  bool pinStdin = false;
   std::string error;  // why the arguments are bad; empty when they are good
 };
 

@@ -3,8 +3,10 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/quillmark_app.h"
 #include "app/report_command.h"
 #include "app/settings_switch.h"
+#include "app/simulated_platform.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -18,9 +20,16 @@ int main(int argc, char** argv) {
     return 0;
   }
   const bool securityKeyInfo = ReadSecurityKeyInfoSwitch(SystemSettings());
-  if (line.report) return RunReportCommand(line, securityKeyInfo, std::cout, std::cerr);
+  if (line.report) return RunReportCommand(line, securityKeyInfo, std::cin, std::cout, std::cerr);
 
-  std::cerr << "quillmark: the window is not built yet; use --report to print what the key "
-               "says (see --help)\n";
-  return EXIT_BAD_ARGUMENTS;
+  SimulatedPlatform simulated;
+  if (line.simulate) {
+    std::string error;
+    if (!simulated.Start(line.profile, &error)) {
+      std::cerr << "quillmark: " << error << "\n";
+      return EXIT_BAD_ARGUMENTS;
+    }
+  }
+  CQuillmarkApp app(argc, argv);
+  return app.InitInstance(!line.simulate);
 }

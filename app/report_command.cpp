@@ -4,13 +4,16 @@
 #include <ostream>
 
 #include "app/access_message.h"
+#include "app/console_prompt.h"
 #include "app/report_format.h"
 #include "app/simulated_platform.h"
+#include "attestation/certificate_fetch.h"
+#include "attestation/tab_state.h"
 #include "keyinfo/device_state.h"
 #include "transport/key_device.h"
 
-int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::ostream& out,
-                     std::ostream& err) {
+int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::istream& in,
+                     std::ostream& out, std::ostream& err) {
   SimulatedPlatform simulated;
   if (line.simulate) {
     std::string error;
@@ -23,12 +26,23 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::o
   QuillmarkModel model;
   model.securityKeyInfoEnabled = securityKeyInfoSwitch || line.securityKeyInfo;
   GetDeviceState(model, "", "");
+  const bool keyShown = model.infoList.RowCount() > 0;
+  if (keyShown && !line.fetch.empty()) {
+    ConsolePrompt prompt(in, err, line.pinStdin);
+    if (line.fetch == "fido2") {
+      FetchFido2Certificates(model, prompt);
+    } else {
+      FetchU2fCertificate(model, prompt, KeyDevice::Instance().clock());
+    }
+  }
 
   const std::vector<ReportPage> pages = ReportPages(model, model.securityKeyInfoEnabled);
   out << (line.json ? FormatReportJson(pages) : FormatReportText(pages));
 
+  DeleteAllCertificateFiles(model);
+
   const std::vector<std::string>& denied = KeyDevice::Instance().deniedPaths;
-  if (model.infoList.RowCount() == 0) {
+  if (!keyShown) {
     err << "quillmark: " << NoKeyMessage(denied) << "\n";
     return EXIT_NO_KEY;
   }

@@ -4,7 +4,8 @@
 
 #include "app/command_line.h"
 
-// Runs the refresh that the window runs at start and prints the lists.
-// Answers the exit status.
-int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::ostream& out,
-                     std::ostream& err);
+// Runs the refresh that the window runs at start, then the certificate fetch
+// when one is asked for, and prints the lists. `in` gives the PIN for
+// --pin-stdin. Answers the exit status.
+int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::istream& in,
+                     std::ostream& out, std::ostream& err);

@@ -17,12 +17,14 @@ struct ReportRun {
   std::string err;
 };
 
-ReportRun Report(std::vector<std::string> args, bool switchOn = false) {
+ReportRun Report(std::vector<std::string> args, bool switchOn = false,
+                 const std::string& input = "") {
+  std::istringstream in(input);
   std::ostringstream out;
   std::ostringstream err;
   const CommandLine line = ParseCommandLine(args);
   EXPECT_TRUE(line.error.empty()) << line.error;
-  const int status = RunReportCommand(line, switchOn, out, err);
+  const int status = RunReportCommand(line, switchOn, in, out, err);
   return {status, out.str(), err.str()};
 }
 

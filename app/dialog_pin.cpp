@@ -1,0 +1,55 @@
+#include "app/dialog_pin.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CDialogPIN::CDialogPIN(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      pinField_(new QLineEdit(this)),
+      okButton_(new QPushButton("OK", this)),
+      cancelButton_(new QPushButton("Cancel", this)) {
+  // No title and, with no system menu, no close box: OK or Cancel decides.
+  setWindowTitle(QString());
+  setModal(true);
+
+  pinField_->setEchoMode(QLineEdit::Password);
+  pinField_->setMinimumWidth(fontMetrics().averageCharWidth() * 30);
+  auto* label = new QLabel("PIN:", this);
+  label->setBuddy(pinField_);
+
+  okButton_->setDefault(true);
+  okButton_->setAutoDefault(true);
+  cancelButton_->setAutoDefault(false);
+  connect(okButton_, &QPushButton::clicked, this, &CDialogPIN::OnBnClickedOk);
+  connect(cancelButton_, &QPushButton::clicked, this, &CDialogPIN::OnBnClickedCancel);
+
+  auto* field = new QHBoxLayout;
+  field->addWidget(label);
+  field->addWidget(pinField_, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(okButton_);
+  buttons->addWidget(cancelButton_);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(24, 24, 16, 16);
+  layout->addLayout(field);
+  layout->addSpacing(24);
+  layout->addLayout(buttons);
+  setFixedSize(sizeHint());
+  pinField_->setFocus();
+}
+
+void CDialogPIN::OnBnClickedOk() {
+  pinText = pinField_->text().toStdString();
+  accept();
+}
+
+void CDialogPIN::OnBnClickedCancel() {
+  pinText.clear();
+  QDialog::reject();
+}
+
+void CDialogPIN::reject() { OnBnClickedCancel(); }

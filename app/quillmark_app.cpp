@@ -1,0 +1,46 @@
+#include "app/quillmark_app.h"
+
+#include "app/device_event_source.h"
+#include "app/qt_opener.h"
+#include "app/quillmark_dlg.h"
+
+// The resources live in a static library: nothing would pull their
+// registration into the program unless it is named. Outside any namespace,
+// as the registration function is a global one.
+static void LoadResources() {
+  static bool loaded = false;
+  if (loaded) return;
+  Q_INIT_RESOURCE(quillmark);
+  loaded = true;
+}
+
+QIcon QuillmarkIcon() {
+  LoadResources();
+  QIcon icon(":/quillmark.svg");
+  if (!icon.pixmap(QSize(32, 32)).isNull()) return icon;
+  QIcon rendered;
+  for (const char* file :
+       {":/quillmark-16.png", ":/quillmark-32.png", ":/quillmark-48.png", ":/quillmark-128.png"}) {
+    rendered.addFile(file);
+  }
+  return rendered;
+}
+
+CQuillmarkApp::CQuillmarkApp(int& argc, char** argv) : application_(argc, argv) {
+  QApplication::setApplicationName("Quillmark");
+  QApplication::setApplicationVersion("1.0");
+  QApplication::setDesktopFileName("quillmark");
+  QApplication::setWindowIcon(QuillmarkIcon());
+}
+
+int CQuillmarkApp::InitInstance(bool followDevices) {
+  QtOpener opener;
+  DeviceEventSource deviceEvents;
+  QuillmarkDlgServices services;
+  services.opener = &opener;
+  if (followDevices && deviceEvents.Start()) services.deviceEvents = &deviceEvents;
+
+  CQuillmarkDlg dialog(services);
+  dialog.exec();
+  return 0;
+}

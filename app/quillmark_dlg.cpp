@@ -1,0 +1,313 @@
+#include "app/quillmark_dlg.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTabBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "app/about_dlg.h"
+#include "app/access_message.h"
+#include "app/device_event_source.h"
+#include "app/quillmark_app.h"
+#include "app/report_list_model.h"
+#include "app/settings_switch.h"
+#include "attestation/certificate_fetch.h"
+#include "attestation/tab_state.h"
+#include "keyinfo/device_state.h"
+#include "keyinfo/metadata_link.h"
+#include "transport/key_clock.h"
+#include "transport/key_device.h"
+
+const char* const ABOUT_MENU_TEXT = "&About Quillmark...";
+const char* const TOUCH_KEY_TEXT = "Touch your security key...";
+
+namespace {
+
+// The window's first size, in dialog units of its font.
+constexpr int WINDOW_WIDTH_DLU = 588;
+constexpr int WINDOW_HEIGHT_DLU = 352;
+constexpr int MARGIN_DLU = 7;
+
+const std::vector<int> kItemValueFactors = {3, 7};
+const std::vector<int> kSecurityKeyFactors = {1, 1, 2, 2, 5};
+
+// A dialog unit is a quarter of the font's average character width across,
+// an eighth of its height down.
+struct DialogUnits {
+  explicit DialogUnits(const QFontMetrics& metrics)
+      : baseX((metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") /
+                   26 +
+               1) /
+              2),
+        baseY(metrics.height()) {}
+  int X(int units) const { return units * baseX / 4; }
+  int Y(int units) const { return units * baseY / 8; }
+  int baseX;
+  int baseY;
+};
+
+}  // namespace
+
+CQuillmarkDlg::CQuillmarkDlg(const QuillmarkDlgServices& services, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      ownPrompt_(this),
+      settings_(services.settings != nullptr ? *services.settings : SystemSettings()),
+      opener_(services.opener != nullptr ? services.opener : &ownOpener_),
+      prompt_(services.prompt != nullptr ? services.prompt : &ownPrompt_),
+      runAbout_(services.runAbout),
+      deviceChange_(services.clock != nullptr ? *services.clock : SystemClock(),
+                    [this](const std::string& vidText, const std::string& pidText) {
+                      GetDeviceState(vidText, pidText);
+                    }) {
+  setWindowTitle("Quillmark");
+  const DialogUnits units(fontMetrics());
+
+  tabs_ = new QTabBar(this);
+  tabs_->setExpanding(false);
+  tabs_->setDrawBase(true);
+
+  // The four lists lie on top of each other under the tab strip; exactly one
+  // shows. They keep their place while hidden, so every list has its size
+  // from the start.
+  pageArea_ = new QWidget(this);
+  auto* pages = new QGridLayout(pageArea_);
+  pages->setContentsMargins(0, 0, 0, 0);
+  infoView_ = MakeList(model_.infoList, {"Item", "Value"}, infoModel_);
+  fido2View_ = MakeList(model_.fido2List, {"Item", "Value"}, fido2Model_);
+  securityKeyView_ =
+      MakeList(model_.securityKeyList,
+               {"Tag", "Length", "Value", "Tag Definition", "Value Definition"}, securityKeyModel_);
+  u2fView_ = MakeList(model_.u2fList, {"Item", "Value"}, u2fModel_);
+  for (QTableView* view : {infoView_, fido2View_, securityKeyView_, u2fView_}) {
+    view->setParent(pageArea_);
+    pages->addWidget(view, 0, 0);
+  }
+
+  statusLine_ = new QLabel(this);
+  statusLine_->setObjectName("statusLine");
+  statusLine_->setWordWrap(true);
+  statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  statusLine_->setMinimumHeight(fontMetrics().height());
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(units.X(MARGIN_DLU), units.Y(MARGIN_DLU), units.X(MARGIN_DLU),
+                             units.Y(MARGIN_DLU) / 2);
+  layout->setSpacing(0);
+  layout->addWidget(tabs_);
+  layout->addWidget(pageArea_, 1);
+  layout->addSpacing(units.Y(3));
+  layout->addWidget(statusLine_);
+
+  QSize size(units.X(WINDOW_WIDTH_DLU), units.Y(WINDOW_HEIGHT_DLU));
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    size = size.boundedTo(screen->availableSize() * 9 / 10);
+  }
+  resize(size);
+  setMinimumSize(units.X(200), units.Y(120));
+
+  KeyDevice::Instance().SetWaitHook([this] { OnKeyWaiting(); });
+  KeyClock* pollClock = services.clock != nullptr ? services.clock : &SystemClock();
+  onFido2DoubleClick = [this](int row) { ::OnDblClkFido2List(model_, row, *prompt_, *opener_); };
+  onU2fDoubleClick = [this, pollClock](int row) {
+    ::OnDblClkU2fList(model_, row, *prompt_, *opener_, *pollClock);
+  };
+  if (services.deviceEvents != nullptr) {
+    connect(services.deviceEvents, &DeviceEventSource::deviceEvent, this,
+            [this](quint32 eventType, const QString& path) {
+              const DeviceEventRecord record{true, path.toStdString()};
+              deviceChange_.WindowProc(eventType, &record);
+            });
+  }
+
+  OnInitDialog();
+}
+
+CQuillmarkDlg::~CQuillmarkDlg() {
+  KeyDevice::Instance().SetWaitHook(nullptr);
+  // Every certificate file the tabs wrote goes with the window.
+  DeleteAllCertificateFiles(model_);
+}
+
+void CQuillmarkDlg::OnInitDialog() {
+  // The window manager owns the system menu: the about entry sits in the
+  // window's context menu and on F1.
+  aboutAction_ = new QAction(ABOUT_MENU_TEXT, this);
+  aboutAction_->setShortcut(QKeySequence::HelpContents);
+  aboutAction_->setShortcutContext(Qt::WindowShortcut);
+  connect(aboutAction_, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+  addAction(aboutAction_);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+
+  setWindowIcon(QuillmarkIcon());
+
+  model_.securityKeyInfoEnabled = ReadSecurityKeyInfoSwitch(settings_);
+
+  tabs_->addTab("Hardware info");
+  tabs_->addTab("FIDO2 Certification");
+  tabs_->addTab("U2F Certification");
+  if (model_.securityKeyInfoEnabled) tabs_->addTab("Security Key info");
+  tabs_->setCurrentIndex(PAGE_HARDWARE_INFO);
+
+  // Place the lists now, before the window shows, so that their client
+  // width is known for the columns.
+  layout()->activate();
+  pageArea_->layout()->activate();
+  SetColumnWidths(infoView_, kItemValueFactors);
+  SetColumnWidths(fido2View_, kItemValueFactors);
+  SetColumnWidths(u2fView_, kItemValueFactors);
+  if (model_.securityKeyInfoEnabled) SetColumnWidths(securityKeyView_, kSecurityKeyFactors);
+
+  tabs_->setCurrentIndex(PAGE_HARDWARE_INFO);
+  OnSelChangeTab(PAGE_HARDWARE_INFO);
+  connect(tabs_, &QTabBar::currentChanged, this, &CQuillmarkDlg::OnSelChangeTab);
+  infoView_->setFocus();
+
+  deviceChange_.lastDeviceEvent = 0;
+  GetDeviceState("", "");
+}
+
+QTableView* CQuillmarkDlg::MakeList(ReportList& list, const QStringList& captions,
+                                    std::unique_ptr<ReportListModel>& model) {
+  model = std::make_unique<ReportListModel>(list, captions);
+  auto* view = new QTableView(this);
+  view->setModel(model.get());
+  view->setShowGrid(true);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setWordWrap(false);
+  view->setTabKeyNavigation(false);  // Tab leaves the list, as in other dialogs
+  view->setTextElideMode(Qt::ElideRight);
+  view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  view->setCornerButtonEnabled(false);
+  view->verticalHeader()->hide();
+  view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  view->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  QHeaderView* header = view->horizontalHeader();
+  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  header->setHighlightSections(false);
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(QHeaderView::Interactive);
+  header->setSectionsMovable(false);
+  QSizePolicy policy = view->sizePolicy();
+  policy.setRetainSizeWhenHidden(true);
+  view->setSizePolicy(policy);
+  view->viewport()->installEventFilter(this);
+  return view;
+}
+
+void CQuillmarkDlg::SetColumnWidths(QTableView* view, const std::vector<int>& factors) {
+  // The client width of the empty list: no scroll bar, no row header.
+  const int width = view->contentsRect().width();
+  for (size_t column = 0; column < factors.size(); ++column) {
+    view->horizontalHeader()->resizeSection(static_cast<int>(column),
+                                            (width / 10) * factors[column]);
+  }
+}
+
+void CQuillmarkDlg::OnSelChangeTab(int index) {
+  QTableView* shown = nullptr;
+  switch (index) {
+    case PAGE_HARDWARE_INFO:
+      shown = infoView_;
+      break;
+    case PAGE_FIDO2_CERTIFICATION:
+      shown = fido2View_;
+      break;
+    case PAGE_U2F_CERTIFICATION:
+      shown = u2fView_;
+      break;
+    case PAGE_SECURITY_KEY_INFO:
+      if (model_.securityKeyInfoEnabled) shown = securityKeyView_;
+      break;
+    default:
+      break;
+  }
+  if (shown == nullptr) return;
+  for (QTableView* view : {infoView_, fido2View_, u2fView_, securityKeyView_}) {
+    if (view != shown) view->hide();
+  }
+  shown->show();
+  shown->raise();
+}
+
+void CQuillmarkDlg::OnSysCommand(uint32_t commandId) {
+  if ((commandId & 0xFFF0) != IDM_ABOUTBOX) return;
+  if (runAbout_) {
+    runAbout_(this);
+    return;
+  }
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void CQuillmarkDlg::OnDblClkInfoList(int row) {
+  ::OnDblClkInfoList(model_.infoList, row, *opener_);
+}
+
+void CQuillmarkDlg::OnDblClkFido2List(int row) {
+  if (onFido2DoubleClick) RunWithKey([&] { onFido2DoubleClick(row); });
+}
+
+void CQuillmarkDlg::OnDblClkU2fList(int row) {
+  if (onU2fDoubleClick) RunWithKey([&] { onU2fDoubleClick(row); });
+}
+
+bool CQuillmarkDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonDblClick &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    const QPoint position = static_cast<QMouseEvent*>(event)->position().toPoint();
+    auto rowAt = [&](QTableView* view) { return view->indexAt(position).row(); };
+    if (watched == infoView_->viewport()) {
+      OnDblClkInfoList(rowAt(infoView_));
+    } else if (watched == fido2View_->viewport()) {
+      OnDblClkFido2List(rowAt(fido2View_));
+    } else if (watched == u2fView_->viewport()) {
+      OnDblClkU2fList(rowAt(u2fView_));
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void CQuillmarkDlg::GetDeviceState(const std::string& vidText, const std::string& pidText) {
+  RunWithKey([&] {
+    ::GetDeviceState(model_, vidText, pidText);
+    keyStatus_ = QString::fromStdString(KeyStatusText());
+  });
+}
+
+std::string CQuillmarkDlg::KeyStatusText() const {
+  const std::vector<std::string>& denied = KeyDevice::Instance().deniedPaths;
+  if (model_.infoList.RowCount() == 0) return NoKeyMessage(denied);
+  return AccessProblemMessage(denied);
+}
+
+void CQuillmarkDlg::RunWithKey(const std::function<void()>& operation) {
+  ++keyBusy_;
+  operation();
+  --keyBusy_;
+  if (keyBusy_ == 0) statusLine_->setText(keyStatus_);
+}
+
+void CQuillmarkDlg::OnKeyWaiting() {
+  if (statusLine_->text() != TOUCH_KEY_TEXT) statusLine_->setText(TOUCH_KEY_TEXT);
+  // Repaint and keep answering the desktop, but take no clicks or keys (no
+  // second request can start) and leave device events queued until the
+  // exchange is over.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                  QEventLoop::ExcludeSocketNotifiers);
+}
+
+void CQuillmarkDlg::reject() {
+  if (keyBusy()) return;
+  QDialog::reject();
+}

@@ -1,0 +1,137 @@
+// The main window: a tab strip over four report lists, a status line, and
+// the routing of tab switches, double clicks and device events.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/device_change.h"
+#include "app/qt_opener.h"
+#include "app/qt_prompt.h"
+#include "keyinfo/quillmark_model.h"
+
+class DeviceEventSource;
+class KeyClock;
+class Opener;
+class QAction;
+class QLabel;
+class QTabBar;
+class QTableView;
+class ReportListModel;
+class SettingsSource;
+class UserPrompt;
+
+// The command of the about entry.
+constexpr uint32_t IDM_ABOUTBOX = 0x0010;
+extern const char* const ABOUT_MENU_TEXT;  // "&About Quillmark..."
+extern const char* const TOUCH_KEY_TEXT;   // "Touch your security key..."
+
+enum QuillmarkPage : int {
+  PAGE_HARDWARE_INFO = 0,
+  PAGE_FIDO2_CERTIFICATION = 1,
+  PAGE_U2F_CERTIFICATION = 2,
+  PAGE_SECURITY_KEY_INFO = 3,  // only when the setting turns it on
+};
+
+// What the window uses of the world; null takes the real thing.
+struct QuillmarkDlgServices {
+  SettingsSource* settings = nullptr;            // SystemSettings()
+  Opener* opener = nullptr;                      // the desktop's handlers
+  UserPrompt* prompt = nullptr;                  // message boxes owned by the window
+  KeyClock* clock = nullptr;                     // SystemClock(): the wait before a device refresh
+  DeviceEventSource* deviceEvents = nullptr;     // none: no device events reach the window
+  std::function<void(QWidget* owner)> runAbout;  // the about box, modally
+};
+
+class CQuillmarkDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Builds the window and runs the first refresh.
+  explicit CQuillmarkDlg(const QuillmarkDlgServices& services = QuillmarkDlgServices(),
+                         QWidget* parent = nullptr);
+  ~CQuillmarkDlg() override;
+
+  // The refresh of every list, then the status line.
+  void GetDeviceState(const std::string& vidText, const std::string& pidText);
+  // IDM_ABOUTBOX runs the about box; other commands do nothing here.
+  void OnSysCommand(uint32_t commandId);
+  // Shows exactly the list of page `index`; other indexes change nothing.
+  void OnSelChangeTab(int index);
+  // Double clicks; `row` -1 is empty space below the rows.
+  void OnDblClkInfoList(int row);
+  void OnDblClkFido2List(int row);
+  void OnDblClkU2fList(int row);
+
+  // Runs `operation`, which talks to the key. While the key keeps it waiting
+  // the window repaints and says so in the status line, but takes no user
+  // input and cannot be closed; afterwards the status line is restored.
+  void RunWithKey(const std::function<void()>& operation);
+  bool keyBusy() const { return keyBusy_ > 0; }
+
+  // The certificate fetches of the two certification lists (tests may put
+  // others in their place).
+  std::function<void(int row)> onFido2DoubleClick;
+  std::function<void(int row)> onU2fDoubleClick;
+
+  QuillmarkModel& model() { return model_; }
+  UserPrompt& prompt() { return *prompt_; }
+  Opener& opener() { return *opener_; }
+  DeviceChangeHandler& deviceChange() { return deviceChange_; }
+
+  QTabBar* tabs() const { return tabs_; }
+  QTableView* infoListView() const { return infoView_; }
+  QTableView* fido2ListView() const { return fido2View_; }
+  QTableView* securityKeyListView() const { return securityKeyView_; }
+  QTableView* u2fListView() const { return u2fView_; }
+  QLabel* statusLine() const { return statusLine_; }
+  QAction* aboutAction() const { return aboutAction_; }
+
+ protected:
+  // Closing (close box, Escape) waits until no exchange runs.
+  void reject() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void OnInitDialog();
+  QTableView* MakeList(ReportList& list, const QStringList& captions,
+                       std::unique_ptr<ReportListModel>& model);
+  // Widths as shares of the list's client width, fixed from then on.
+  static void SetColumnWidths(QTableView* view, const std::vector<int>& factors);
+  void OnKeyWaiting();
+  std::string KeyStatusText() const;
+
+  QuillmarkModel model_;
+  // Declared after model_, so they stop observing its lists before the
+  // lists go.
+  std::unique_ptr<ReportListModel> infoModel_;
+  std::unique_ptr<ReportListModel> fido2Model_;
+  std::unique_ptr<ReportListModel> securityKeyModel_;
+  std::unique_ptr<ReportListModel> u2fModel_;
+
+  QtOpener ownOpener_;
+  QtPrompt ownPrompt_;
+  SettingsSource& settings_;
+  Opener* opener_;
+  UserPrompt* prompt_;
+  std::function<void(QWidget*)> runAbout_;
+  DeviceChangeHandler deviceChange_;
+
+  QTabBar* tabs_ = nullptr;
+  QWidget* pageArea_ = nullptr;            // the lists, on top of each other
+  QTableView* infoView_ = nullptr;         // page 0
+  QTableView* fido2View_ = nullptr;        // page 1
+  QTableView* securityKeyView_ = nullptr;  // page 3
+  QTableView* u2fView_ = nullptr;          // page 2
+  QLabel* statusLine_ = nullptr;
+  QAction* aboutAction_ = nullptr;
+
+  // What the status line says between exchanges.
+  QString keyStatus_;
+  int keyBusy_ = 0;
+};

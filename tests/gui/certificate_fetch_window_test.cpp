@@ -1,0 +1,99 @@
+// The certificate fetches started from the window by double-clicking the hint
+// rows, against the simulated key.
+#include "gui_test_support.h"
+
+#include <QTableView>
+#include <QtTest>
+
+#include "app/quillmark_dlg.h"
+
+namespace {
+
+// Confirms every fetch and gives `pin` to the PIN dialog.
+class YesPrompt : public RecordingPrompt {
+ public:
+  explicit YesPrompt(std::string pin) : pin_(std::move(pin)) {}
+  bool Confirm(const std::string& text) override {
+    messages.push_back(text);
+    return true;
+  }
+  bool AskPin(std::string* pin) override {
+    ++pinDialogs;
+    *pin = pin_;
+    return true;
+  }
+  int pinDialogs = 0;
+
+ private:
+  std::string pin_;
+};
+
+QString Value(const ReportList& list, const std::string& item) {
+  for (size_t row = 0; row < list.RowCount(); ++row) {
+    if (list.Cell(row, 0) == item) return QString::fromStdString(list.Cell(row, 1));
+  }
+  return "<none>";
+}
+
+}  // namespace
+
+class CertificateFetchWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void fido2FetchWithPinShowsTheVerifiedCertificate() {
+    SimKeyScope key;
+    SimDeviceConfig config;
+    config.pin = "2468";
+    key.platform.AddDevice(config);
+    FakeSettings settings;
+    RecordingOpener opener;
+    YesPrompt prompt("2468");
+    QuillmarkDlgServices services;
+    services.settings = &settings;
+    services.opener = &opener;
+    services.prompt = &prompt;
+    services.clock = &key.platform.clock();
+    CQuillmarkDlg dialog(services);
+
+    dialog.OnDblClkFido2List(0);
+    QCOMPARE(prompt.pinDialogs, 1);
+    QCOMPARE(Value(dialog.model().fido2List, "Verify Result"), QString("YES"));
+    QCOMPARE(dialog.fido2ListView()->model()->rowCount(),
+             static_cast<int>(dialog.model().fido2List.RowCount()));
+
+    const std::string file = dialog.model().fido2CertFile;
+    QVERIFY(!file.empty());
+    for (size_t row = 0; row < dialog.model().fido2List.RowCount(); ++row) {
+      if (dialog.model().fido2List.Cell(row, 0) == "Base64 encode") {
+        dialog.OnDblClkFido2List(static_cast<int>(row));
+        break;
+      }
+    }
+    QCOMPARE(opener.files.size(), size_t{1});
+  }
+
+  void u2fFetchPollsWithTheWindowsClock() {
+    SimKeyScope key;
+    SimDeviceConfig config;
+    config.u2f.touchDelayMs = 3000;
+    key.platform.AddDevice(config);
+    FakeSettings settings;
+    RecordingOpener opener;
+    YesPrompt prompt("");
+    QuillmarkDlgServices services;
+    services.settings = &settings;
+    services.opener = &opener;
+    services.prompt = &prompt;
+    services.clock = &key.platform.clock();
+    CQuillmarkDlg dialog(services);
+
+    const uint64_t start = key.platform.clock().NowMs();
+    dialog.OnDblClkU2fList(0);
+    QVERIFY(key.platform.clock().NowMs() - start >= 3000);
+    QCOMPARE(Value(dialog.model().u2fList, "Verify Result"), QString("YES"));
+  }
+};
+
+QTEST_MAIN(CertificateFetchWindowTest)
+#include "certificate_fetch_window_test.moc"
