@@ -35,6 +35,29 @@ struct SimMisbehaviour {
   bool readFails = false;            // Read answers -1
 };
 
+// The attestation statement of the built-in makeCredential.
+struct SimAttestationOptions {
+  enum class X5c {
+    kChain,  // "x5c" with the first `certificates` of SimAttestation().chain
+    kNone,   // no "x5c": self attestation, signed with the credential's key
+    kEmpty,  // "x5c" as an empty array
+  };
+  X5c x5c = X5c::kChain;
+  uint32_t certificates = 2;        // 1 to 4: leaf, intermediate, root, cross-signed root
+  bool corruptCertificate = false;  // the first certificate does not parse
+  bool wrongSignature = false;      // "sig" is made over other data
+};
+
+// The built-in U2F REGISTER.
+struct SimU2fOptions {
+  uint32_t touchDelayMs = 1500;     // 6985 until this much simulated time after the first REGISTER
+  uint32_t pieces = 1;              // above 1: the registration in that many 61XX pieces
+  bool firstPieceEmpty = false;     // the REGISTER answer itself carries no piece, only 61XX
+  bool rejectExtended = false;      // 6700 to the extended-length form
+  bool wrongSignature = false;      // the signature is made over other data
+  bool corruptCertificate = false;  // the attestation certificate does not parse
+};
+
 struct SimDeviceConfig {
   std::string path;  // "simkey:N" (N counts AddDevice calls) when empty
   uint16_t vendorId = 0x096E;
@@ -47,12 +70,18 @@ struct SimDeviceConfig {
   // with exactly these lengths; the CTAPHID packet is always report bytes 1..64.
   uint16_t inputReportLength = 65;
   uint16_t outputReportLength = 65;
-  std::string pin;                               // empty: the key has no PIN
+  std::string pin;               // empty: the key has no PIN
+  uint32_t pinRetries = 8;       // getPinToken attempts left at power-up
+  uint32_t pinTokenLength = 32;  // 16, 32, 48 or 64 bytes
+  SimAttestationOptions attestation;
+  SimU2fOptions u2f;
   bool builtin = true;                           // unlisted requests get the default key's answers
   std::vector<SimApduRule> apdu;                 // tried in order, first match answers
   std::map<uint8_t, std::vector<uint8_t>> cbor;  // CTAP command -> status byte and CBOR
-  uint32_t touchDelayMs = 0;                     // simulated time a touch takes
-  std::vector<uint8_t> touchCommands = {0x01};   // CTAP commands that wait for it
-  int openError = 0;                             // an errno value that Open fails with, 0 = opens
+  // Simulated time a touch takes, for the CTAP commands listed; the built-in
+  // authenticator's refusals (status other than 0) come without it.
+  uint32_t touchDelayMs = 0;
+  std::vector<uint8_t> touchCommands = {0x01};
+  int openError = 0;  // an errno value that Open fails with, 0 = opens
   SimMisbehaviour misbehave;
 };

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <iterator>
 
+#include "simkey/sim_cbor_in.h"
 #include "simkey/sim_config.h"
+#include "simkey/sim_ctap.h"
+#include "simkey/sim_make_credential.h"
 
 namespace {
 
@@ -78,7 +81,10 @@ int FindApplet(const Bytes& name) {
 
 }  // namespace
 
-std::vector<uint8_t> SimDefaultKey::AnswerApdu(const std::vector<uint8_t>& apdu) {
+std::vector<uint8_t> SimDefaultKey::AnswerApdu(const std::vector<uint8_t>& apdu,
+                                               const SimDeviceConfig& config) {
+  Bytes reply;
+  if (u2f_.Answer(config, apdu, reply)) return reply;
   if (IsSelectByName(apdu)) {
     Bytes name;
     if (!SelectName(apdu, name)) return WithStatus({}, 0x6700);
@@ -112,6 +118,7 @@ std::vector<uint8_t> SimDefaultKey::AnswerApdu(const std::vector<uint8_t>& apdu)
 
 void SimDefaultKey::NoteAnswer(const std::vector<uint8_t>& apdu,
                                const std::vector<uint8_t>& reply) {
+  u2f_.NoteOtherApdu();
   Bytes name;
   if (!IsSelectByName(apdu) || !SelectName(apdu, name)) return;
   const size_t n = reply.size();
@@ -121,11 +128,19 @@ void SimDefaultKey::NoteAnswer(const std::vector<uint8_t>& apdu,
 
 std::vector<uint8_t> SimDefaultKey::AnswerCbor(const std::vector<uint8_t>& request,
                                                const SimDeviceConfig& config) {
-  if (!request.empty() && request[0] == 0x04) {
-    Bytes answer = {0x00};
-    const Bytes info = SimDefaultGetInfo(!config.pin.empty());
-    answer.insert(answer.end(), info.begin(), info.end());
-    return answer;
+  if (request.empty()) return {SIM_CTAP_INVALID_COMMAND};
+  const uint8_t command = request[0];
+  if (command == 0x04) {
+    return SimCtapAnswer(SIM_CTAP_OK, SimDefaultGetInfo(!config.pin.empty()));
   }
-  return {0x01};  // invalid command
+  if (command != 0x01 && command != 0x06) return {SIM_CTAP_INVALID_COMMAND};
+  // A command byte alone stands for an empty parameter map.
+  SimCborItem parameters;
+  parameters.major = SimCborItem::kMap;
+  if (request.size() > 1 && (!SimReadCbor(&request[1], request.size() - 1, parameters) ||
+                             parameters.major != SimCborItem::kMap)) {
+    return {SIM_CTAP_INVALID_CBOR};
+  }
+  if (command == 0x06) return clientPin_.Answer(config, parameters);
+  return SimMakeCredential(config, parameters, clientPin_, random_, signCount_);
 }

@@ -18,16 +18,34 @@
 //   80 E3 00 00 00                     fingerprint module, 7 data bytes, bytes 5
 //                                      and 6 SIMKEY_FINGERPRINT_VERSION
 //   80 E3 EE 80 00, 80 97 00 80 00     SIMKEY_HARDWARE_RECORD
+//   U2F REGISTER 00 01 .., GET RESPONSE 00 C0 ..   see simkey/sim_u2f.h
 //   anything else                      6D00
 // A SELECT answered 9000, by a profile rule or built in, makes its applet
 // current; a failed one leaves the current applet as it was.
 //
-// CTAP commands: authenticatorGetInfo (0x04) answers status 0 and
-// SimDefaultGetInfo(); other commands answer status 0x01.
+// CTAP commands (requests that are not one CBOR map answer 0x12):
+//   authenticatorGetInfo (0x04)         status 0 and SimDefaultGetInfo()
+//   authenticatorClientPIN (0x06)       PIN protocol 1: getRetries, getKeyAgreement,
+//                                       getPinToken (simkey/sim_client_pin.h). A wrong
+//                                       PIN answers 0x31 and costs a retry (0x32 for the
+//                                       last one and after it), no PIN set 0x35
+//   authenticatorMakeCredential (0x01)  a packed attestation (simkey/sim_make_credential.h);
+//                                       with a PIN set 0x36 without pinAuth, 0x33 for a
+//                                       wrong one. It waits for the touch (touchDelayMs)
+//                                       only when it answers status 0
+//   anything else                       status 0x01
+// Keys and certificates: simkey/sim_attestation.h. Every device draws its
+// key-agreement, credential and U2F keys from its own generator, which gives
+// the same keys in every run.
 #pragma once
 
 #include <cstdint>
 #include <vector>
+
+#include "simkey/sim_client_pin.h"
+#include "simkey/sim_clock.h"
+#include "simkey/sim_crypto.h"
+#include "simkey/sim_u2f.h"
 
 struct SimDeviceConfig;
 
@@ -126,11 +144,14 @@ constexpr uint32_t SIMKEY_VENDOR_PROTOTYPE_CONFIG_COMMANDS = 1;
 // The GetInfo map (without the status byte); text maps in canonical key order.
 std::vector<uint8_t> SimDefaultGetInfo(bool clientPin);
 
-// The default key's applets, with the one state they keep: which applet the
-// last successful SELECT made current.
+// The default key's applets and authenticator. The applets keep one state:
+// which applet the last successful SELECT made current; the authenticator
+// keeps its PIN state, signature counter and U2F attempt.
 class SimDefaultKey {
  public:
-  std::vector<uint8_t> AnswerApdu(const std::vector<uint8_t>& apdu);
+  explicit SimDefaultKey(SimClock& clock) : u2f_(clock, random_) {}
+
+  std::vector<uint8_t> AnswerApdu(const std::vector<uint8_t>& apdu, const SimDeviceConfig& config);
   std::vector<uint8_t> AnswerCbor(const std::vector<uint8_t>& request,
                                   const SimDeviceConfig& config);
   // Tells the applets of an APDU answered elsewhere (by a profile rule).
@@ -138,4 +159,8 @@ class SimDefaultKey {
 
  private:
   int currentApplet_ = -1;
+  SimRandom random_{"simkey device"};
+  SimClientPin clientPin_{random_};
+  SimU2f u2f_;
+  uint32_t signCount_ = 0;
 };

@@ -16,7 +16,7 @@ uint32_t ForeignChannel(uint32_t channel) {
 }  // namespace
 
 SimDevice::SimDevice(SimDeviceConfig initial, SimClock& clock)
-    : config(std::move(initial)), clock_(clock) {}
+    : config(std::move(initial)), clock_(clock), answers_(clock) {}
 
 void SimDevice::QueueRawReports(std::vector<std::vector<uint8_t>> reports, bool stampChannel) {
   rawReports_ = std::move(reports);
@@ -100,6 +100,7 @@ void SimDevice::OnMessage(uint32_t channel, uint8_t command, std::vector<uint8_t
   const SimMisbehaviour& faults = config.misbehave;
   uint8_t replyCommand = command;
   std::vector<uint8_t> reply;
+  bool refused = false;  // the built-in authenticator said no before the touch
   if (faults.ctaphidError != 0 && (command == SIM_CMD_MSG || command == SIM_CMD_CBOR)) {
     replyCommand = SIM_CMD_ERROR;
     reply = {faults.ctaphidError};
@@ -110,7 +111,7 @@ void SimDevice::OnMessage(uint32_t channel, uint8_t command, std::vector<uint8_t
   } else if (command == SIM_CMD_MSG) {
     reply = answers_.AnswerApdu(config, payload);
   } else if (command == SIM_CMD_CBOR && !payload.empty()) {
-    reply = answers_.AnswerCbor(config, payload);
+    reply = answers_.AnswerCbor(config, payload, &refused);
   } else {
     replyCommand = SIM_CMD_ERROR;
     reply = {command == SIM_CMD_CBOR ? SIM_ERR_INVALID_LEN : SIM_ERR_INVALID_CMD};
@@ -121,7 +122,7 @@ void SimDevice::OnMessage(uint32_t channel, uint8_t command, std::vector<uint8_t
     return;
   }
   if (faults.silent) return;
-  if (replyCommand != SIM_CMD_ERROR && WaitsForTouch(command, payload)) {
+  if (replyCommand != SIM_CMD_ERROR && !refused && WaitsForTouch(command, payload)) {
     held_ = {true,
              false,
              channel,

@@ -17,7 +17,6 @@ SimKeyPlatform::~SimKeyPlatform() = default;
 std::unique_ptr<SimKeyPlatform> SimKeyPlatform::FromProfile(
     const std::vector<SimDeviceConfig>& devices, SimClock* clock) {
   auto platform = std::make_unique<SimKeyPlatform>(clock);
-  if (devices.empty()) platform->AddDevice(SimDeviceConfig());
   for (const SimDeviceConfig& config : devices) platform->AddDevice(config);
   return platform;
 }

@@ -21,7 +21,7 @@ class SimKeyPlatform : public HidPlatform {
   explicit SimKeyPlatform(SimClock* clock = nullptr);
   ~SimKeyPlatform() override;
 
-  // One device per entry; with no entries (no profile), the default key.
+  // One device per entry; with no entries, no device (a run without a key).
   static std::unique_ptr<SimKeyPlatform> FromProfile(const std::vector<SimDeviceConfig>& devices,
                                                      SimClock* clock = nullptr);
 

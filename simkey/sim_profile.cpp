@@ -162,6 +162,84 @@ bool ReadMisbehaviour(Reader& reader, const Json& value, const std::string& wher
   return true;
 }
 
+// A number from `min` to `max`.
+template <typename T>
+bool Ranged(Reader& reader, const Json& value, const std::string& where, uint64_t min, uint64_t max,
+            T& out) {
+  T number = 0;
+  if (!reader.Unsigned(value, where, false, number, max)) return false;
+  if (number < min)
+    return reader.Fail(where, std::to_string(number) + " is smaller than " + std::to_string(min));
+  out = number;
+  return true;
+}
+
+bool ReadAttestation(Reader& reader, const Json& value, const std::string& where,
+                     SimAttestationOptions& out) {
+  if (!value.is_object()) return reader.Fail(where, "expected an object");
+  for (const auto& [key, item] : value.items()) {
+    const std::string fieldWhere = where + "." + key;
+    if (key == "comment") continue;
+    if (key == "x5c") {
+      std::string form;
+      if (!reader.Text(item, fieldWhere, form)) return false;
+      if (form == "chain") {
+        out.x5c = SimAttestationOptions::X5c::kChain;
+      } else if (form == "none") {
+        out.x5c = SimAttestationOptions::X5c::kNone;
+      } else if (form == "empty") {
+        out.x5c = SimAttestationOptions::X5c::kEmpty;
+      } else {
+        return reader.Fail(fieldWhere, "\"" + form + "\" is not \"chain\", \"none\" or \"empty\"");
+      }
+    } else if (key == "certificates") {
+      if (!Ranged(reader, item, fieldWhere, 1, 4, out.certificates)) return false;
+    } else if (key == "corruptCertificate") {
+      if (!reader.Bool(item, fieldWhere, out.corruptCertificate)) return false;
+    } else if (key == "wrongSignature") {
+      if (!reader.Bool(item, fieldWhere, out.wrongSignature)) return false;
+    } else {
+      return reader.Fail(fieldWhere, "unknown field");
+    }
+  }
+  return true;
+}
+
+bool ReadU2f(Reader& reader, const Json& value, const std::string& where, SimU2fOptions& out) {
+  if (!value.is_object()) return reader.Fail(where, "expected an object");
+  const std::map<std::string, bool*> switches = {
+      {"firstPieceEmpty", &out.firstPieceEmpty},
+      {"rejectExtended", &out.rejectExtended},
+      {"wrongSignature", &out.wrongSignature},
+      {"corruptCertificate", &out.corruptCertificate},
+  };
+  for (const auto& [key, item] : value.items()) {
+    const std::string fieldWhere = where + "." + key;
+    if (key == "comment") continue;
+    if (auto flag = switches.find(key); flag != switches.end()) {
+      if (!reader.Bool(item, fieldWhere, *flag->second)) return false;
+    } else if (key == "touchDelayMs") {
+      if (!reader.Unsigned(item, fieldWhere, false, out.touchDelayMs)) return false;
+    } else if (key == "pieces") {
+      if (!Ranged(reader, item, fieldWhere, 1, 64, out.pieces)) return false;
+    } else {
+      return reader.Fail(fieldWhere, "unknown field");
+    }
+  }
+  return true;
+}
+
+bool ReadPinTokenLength(Reader& reader, const Json& value, const std::string& where,
+                        uint32_t& out) {
+  uint32_t length = 0;
+  if (!reader.Unsigned(value, where, false, length)) return false;
+  if (length != 16 && length != 32 && length != 48 && length != 64) {
+    return reader.Fail(where, std::to_string(length) + " is not 16, 32, 48 or 64");
+  }
+  out = length;
+  return true;
+}
+
 bool ReadDevice(Reader& reader, const Json& entry, const std::string& where,
                 SimDeviceConfig& config) {
   if (!entry.is_object()) return reader.Fail(where, "expected an object");
@@ -171,6 +249,20 @@ bool ReadDevice(Reader& reader, const Json& entry, const std::string& where,
       {"product",
        [&](const Json& v, const std::string& w) { return reader.Text(v, w, config.product); }},
       {"pin", [&](const Json& v, const std::string& w) { return reader.Text(v, w, config.pin); }},
+      {"pinRetries",
+       [&](const Json& v, const std::string& w) {
+         return reader.Unsigned(v, w, false, config.pinRetries, 255);
+       }},
+      {"pinTokenLength",
+       [&](const Json& v, const std::string& w) {
+         return ReadPinTokenLength(reader, v, w, config.pinTokenLength);
+       }},
+      {"attestation",
+       [&](const Json& v, const std::string& w) {
+         return ReadAttestation(reader, v, w, config.attestation);
+       }},
+      {"u2f",
+       [&](const Json& v, const std::string& w) { return ReadU2f(reader, v, w, config.u2f); }},
       {"vendorId",
        [&](const Json& v, const std::string& w) {
          return reader.Unsigned(v, w, true, config.vendorId);
@@ -246,7 +338,6 @@ bool Load(const std::string& text, std::vector<SimDeviceConfig>& out, std::strin
   if (devices == root.end() || !devices->is_array()) {
     return reader.Fail("profile", "expected an array \"devices\"");
   }
-  if (devices->empty()) return reader.Fail("profile: devices", "lists no device");
   std::vector<SimDeviceConfig> configs(devices->size());
   for (size_t i = 0; i < devices->size(); ++i) {
     if (!ReadDevice(reader, (*devices)[i], "device " + std::to_string(i), configs[i])) return false;

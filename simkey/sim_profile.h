@@ -4,11 +4,15 @@
 //       "vendorId": "096E", "productId": "0858", "release": "0100",
 //       "product": "Simulated Key", "usagePage": "F1D0", "usage": "0001",
 //       "path": "simkey:0", "inputReportLength": 65, "outputReportLength": 65,
-//       "pin": "123456", "builtin": true,
+//       "pin": "123456", "pinRetries": 8, "pinTokenLength": 32, "builtin": true,
 //       "apdu": { "00A4040008A0000006472F000100": "5532465F56329000", "80E3EE8000*": "6D00" },
 //       "cbor": { "04": "00A10181665532465F5632" },
 //       "touchDelayMs": 3000, "touchCommands": ["01"], "openError": 13,
-//       "misbehave": { "silent": true, "zeroLengthReports": 2, "ctaphidError": "06" }
+//       "misbehave": { "silent": true, "zeroLengthReports": 2, "ctaphidError": "06" },
+//       "attestation": { "x5c": "chain", "certificates": 2, "corruptCertificate": false,
+//                        "wrongSignature": false },
+//       "u2f": { "touchDelayMs": 1500, "pieces": 1, "firstPieceEmpty": false,
+//                "rejectExtended": false, "wrongSignature": false, "corruptCertificate": false }
 //   } ] }
 //
 // Ids are hexadecimal strings (or JSON numbers); byte strings are hex digits
@@ -17,6 +21,9 @@
 // A cbor key is the CTAP command byte. Byte-valued fields (ctaphidError,
 // touchCommands entries) take a number or a hex string. Every device field is
 // optional and defaults to the default key; "comment" is ignored anywhere.
+// "x5c" is "chain" (the first "certificates", 1 to 4, of the attestation
+// chain), "none" (self attestation) or "empty" (an empty array); "pieces"
+// is 1 to 64. An empty "devices" array is a profile with no key plugged in.
 #pragma once
 
 #include <string>

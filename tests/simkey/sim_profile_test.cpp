@@ -28,7 +28,12 @@ TEST(SimProfileTest, ReadsEveryField) {
       "cbor": { "04": "00A0", "0b": "" },
       "touchDelayMs": 3000, "touchCommands": ["01", 2], "openError": 13,
       "misbehave": { "silent": true, "zeroLengthReports": 2, "ctaphidError": "0B",
-                     "oversizeReply": 5000, "badSequence": true }
+                     "oversizeReply": 5000, "badSequence": true },
+      "pinRetries": 3, "pinTokenLength": 16,
+      "attestation": { "x5c": "none", "certificates": 4, "corruptCertificate": true,
+                       "wrongSignature": true, "comment": "self" },
+      "u2f": { "touchDelayMs": 3000, "pieces": 3, "firstPieceEmpty": true, "rejectExtended": true,
+               "wrongSignature": true, "corruptCertificate": true }
     }, {} ] })";
   std::vector<SimDeviceConfig> devices;
   std::string error;
@@ -63,6 +68,18 @@ TEST(SimProfileTest, ReadsEveryField) {
   EXPECT_EQ(a.misbehave.oversizeReply, 5000u);
   EXPECT_TRUE(a.misbehave.badSequence);
   EXPECT_FALSE(a.misbehave.readFails);
+  EXPECT_EQ(a.pinRetries, 3u);
+  EXPECT_EQ(a.pinTokenLength, 16u);
+  EXPECT_EQ(a.attestation.x5c, SimAttestationOptions::X5c::kNone);
+  EXPECT_EQ(a.attestation.certificates, 4u);
+  EXPECT_TRUE(a.attestation.corruptCertificate);
+  EXPECT_TRUE(a.attestation.wrongSignature);
+  EXPECT_EQ(a.u2f.touchDelayMs, 3000u);
+  EXPECT_EQ(a.u2f.pieces, 3u);
+  EXPECT_TRUE(a.u2f.firstPieceEmpty);
+  EXPECT_TRUE(a.u2f.rejectExtended);
+  EXPECT_TRUE(a.u2f.wrongSignature);
+  EXPECT_TRUE(a.u2f.corruptCertificate);
 
   // An empty entry is the default key.
   const SimDeviceConfig& b = devices[1];
@@ -77,6 +94,19 @@ TEST(SimProfileTest, ReadsEveryField) {
   EXPECT_TRUE(b.path.empty());
   EXPECT_TRUE(b.pin.empty());
   EXPECT_EQ(b.touchCommands, Bytes{0x01});
+  EXPECT_EQ(b.pinRetries, 8u);
+  EXPECT_EQ(b.attestation.x5c, SimAttestationOptions::X5c::kChain);
+  EXPECT_EQ(b.attestation.certificates, 2u);
+  EXPECT_EQ(b.u2f.touchDelayMs, 1500u);
+  EXPECT_EQ(b.u2f.pieces, 1u);
+}
+
+TEST(SimProfileTest, EmptyDeviceListIsARunWithoutAKey) {
+  std::vector<SimDeviceConfig> devices(2);
+  std::string error;
+  ASSERT_TRUE(LoadSimProfile(R"({"devices": []})", devices, error)) << error;
+  EXPECT_TRUE(devices.empty());
+  EXPECT_EQ(SimKeyPlatform::FromProfile(devices)->deviceCount(), 0u);
 }
 
 TEST(SimProfileTest, BadProfilesNameTheDeviceAndField) {
@@ -89,7 +119,6 @@ TEST(SimProfileTest, BadProfilesNameTheDeviceAndField) {
       {"", "not valid JSON"},
       {R"([1, 2])", "profile: expected an object"},
       {R"({"devices": {}})", "expected an array \"devices\""},
-      {R"({"devices": []})", "lists no device"},
       {R"({"device": []})", "profile: device: unknown field"},
       {R"({"devices": [ 5 ]})", "device 0: expected an object"},
       {R"({"devices": [ {}, {"vendorId": "09G6"} ]})",
@@ -119,6 +148,19 @@ TEST(SimProfileTest, BadProfilesNameTheDeviceAndField) {
        "device 0: misbehave.silent: expected true or false"},
       {R"({"devices": [ {"misbehave": {"ctaphidError": 256}} ]})",
        "device 0: misbehave.ctaphidError: 256 is larger than 255"},
+      {R"({"devices": [ {"pinTokenLength": 24} ]})",
+       "device 0: pinTokenLength: 24 is not 16, 32, 48 or 64"},
+      {R"({"devices": [ {"attestation": {"x5c": "full"}} ]})",
+       "device 0: attestation.x5c: \"full\" is not \"chain\", \"none\" or \"empty\""},
+      {R"({"devices": [ {"attestation": {"certificates": 0}} ]})",
+       "device 0: attestation.certificates: 0 is smaller than 1"},
+      {R"({"devices": [ {"attestation": {"certificates": 5}} ]})",
+       "device 0: attestation.certificates: 5 is larger than 4"},
+      {R"({"devices": [ {"attestation": {"selfAttestation": true}} ]})",
+       "device 0: attestation.selfAttestation: unknown field"},
+      {R"({"devices": [ {"u2f": {"pieces": 0}} ]})", "device 0: u2f.pieces: 0 is smaller than 1"},
+      {R"({"devices": [ {"u2f": {"rejectExtended": "yes"}} ]})",
+       "device 0: u2f.rejectExtended: expected true or false"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.json);
@@ -144,6 +186,15 @@ TEST(SimProfileTest, SampleProfilesLoadAndRun) {
       << error;
   ASSERT_EQ(devices.size(), 2u);
   EXPECT_NE(devices[0].vendorId, devices[1].vendorId);
+
+  ASSERT_TRUE(LoadSimProfileFile(SourceDir() + "/simkey/profiles/no-key.json", devices, error))
+      << error;
+  EXPECT_TRUE(devices.empty());
+  ASSERT_TRUE(
+      LoadSimProfileFile(SourceDir() + "/simkey/profiles/pin-and-pieces.json", devices, error))
+      << error;
+  ASSERT_EQ(devices.size(), 1u);
+  EXPECT_EQ(devices[0].u2f.pieces, 3u);
 
   ASSERT_TRUE(LoadSimProfileFile(SourceDir() + "/simkey/profiles/no-applets.json", devices, error))
       << error;

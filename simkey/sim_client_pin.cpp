@@ -1,0 +1,123 @@
+#include "simkey/sim_client_pin.h"
+
+#include <algorithm>
+
+#include "simkey/sim_cbor.h"
+#include "simkey/sim_ctap.h"
+
+namespace {
+
+constexpr int64_t kGetRetries = 0x01;
+constexpr int64_t kGetKeyAgreement = 0x02;
+constexpr int64_t kGetPinToken = 0x05;
+
+bool IsBytes(const SimCborItem& item, size_t length) {
+  return item.major == SimCborItem::kBytes && item.bytes.size() == length;
+}
+
+std::vector<uint8_t> Success(const SimCborOut& map) {
+  return SimCtapAnswer(SIM_CTAP_OK, map.bytes());
+}
+
+}  // namespace
+
+void SimClientPin::Start(const SimDeviceConfig& config) {
+  if (started_) return;
+  started_ = true;
+  retries_ = config.pinRetries;
+  keyAgreement_.Generate(random_);
+  const uint32_t length = config.pinTokenLength;
+  pinToken_ = random_.Bytes(length >= 16 && length <= 64 && length % 16 == 0 ? length : 32);
+}
+
+std::vector<uint8_t> SimClientPin::Answer(const SimDeviceConfig& config,
+                                          const SimCborItem& request) {
+  Start(config);
+  const SimCborItem& protocol = request.Find(0x01);
+  const SimCborItem& subCommand = request.Find(0x02);
+  if (!protocol.present() || !subCommand.present()) return {SIM_CTAP_MISSING_PARAMETER};
+  if (protocol.major != SimCborItem::kUnsigned || protocol.Int() != 1 ||
+      subCommand.major != SimCborItem::kUnsigned) {
+    return {SIM_CTAP_INVALID_PARAMETER};
+  }
+  switch (subCommand.Int()) {
+    case kGetRetries: {
+      SimCborOut out;
+      out.Map(1);
+      out.Unsigned(0x03);
+      out.Unsigned(retries_);
+      return Success(out);
+    }
+    case kGetKeyAgreement:
+      return KeyAgreement();
+    case kGetPinToken:
+      return PinToken(config, request);
+    default:
+      return {SIM_CTAP_INVALID_SUBCOMMAND};
+  }
+}
+
+std::vector<uint8_t> SimClientPin::KeyAgreement() {
+  const std::vector<uint8_t> point = keyAgreement_.PublicKey();
+  if (point.size() != 65) return {SIM_CTAP_INVALID_COMMAND};
+  // {1: {1: 2 (EC2), 3: -25 (ECDH-ES+HKDF-256), -1: 1 (P-256), -2: x, -3: y}}
+  SimCborOut out;
+  out.Map(1);
+  out.Unsigned(0x01);
+  out.Map(5);
+  out.Int(1);
+  out.Int(2);
+  out.Int(3);
+  out.Int(-25);
+  out.Int(-1);
+  out.Int(1);
+  out.Int(-2);
+  out.Bytes(&point[1], 32);
+  out.Int(-3);
+  out.Bytes(&point[33], 32);
+  return Success(out);
+}
+
+std::vector<uint8_t> SimClientPin::PinToken(const SimDeviceConfig& config,
+                                            const SimCborItem& request) {
+  if (config.pin.empty()) return {SIM_CTAP_PIN_NOT_SET};
+  if (retries_ == 0) return {SIM_CTAP_PIN_BLOCKED};
+  const SimCborItem& platformKey = request.Find(0x03);
+  const SimCborItem& pinHashEnc = request.Find(0x06);
+  if (!platformKey.present() || !pinHashEnc.present()) return {SIM_CTAP_MISSING_PARAMETER};
+  const SimCborItem& x = platformKey.Find(-2);
+  const SimCborItem& y = platformKey.Find(-3);
+  SimHash secret{};
+  if (!IsBytes(x, 32) || !IsBytes(y, 32) || !IsBytes(pinHashEnc, 16) ||
+      !keyAgreement_.SharedSecret(x.bytes.data(), y.bytes.data(), random_, secret)) {
+    return {SIM_CTAP_INVALID_PARAMETER};
+  }
+
+  // The attempt counts before the comparison, so that pulling the key out
+  // mid-way cannot save it.
+  --retries_;
+  const std::vector<uint8_t> pinHash = SimAesCbc(secret, pinHashEnc.bytes, false);
+  const SimHash expected =
+      SimSha256(reinterpret_cast<const uint8_t*>(config.pin.data()), config.pin.size());
+  if (pinHash.size() != 16 || !std::equal(pinHash.begin(), pinHash.end(), expected.begin())) {
+    keyAgreement_.Generate(random_);
+    return {retries_ == 0 ? SIM_CTAP_PIN_BLOCKED : SIM_CTAP_PIN_INVALID};
+  }
+  retries_ = config.pinRetries;
+
+  const std::vector<uint8_t> encrypted = SimAesCbc(secret, pinToken_, true);
+  SimCborOut out;
+  out.Map(1);
+  out.Unsigned(0x02);
+  out.Bytes(encrypted.data(), encrypted.size());
+  return Success(out);
+}
+
+bool SimClientPin::PinAuthMatches(const SimDeviceConfig& config,
+                                  const std::vector<uint8_t>& clientDataHash,
+                                  const std::vector<uint8_t>& pinAuth) {
+  Start(config);
+  if (pinAuth.size() != 16) return false;
+  const SimHash mac = SimHmacSha256(pinToken_, clientDataHash.data(), clientDataHash.size());
+  return std::equal(pinAuth.begin(), pinAuth.end(), mac.begin());
+}

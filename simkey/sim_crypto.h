@@ -1,0 +1,65 @@
+// The simulated key's own cryptography, on mbedTLS: a random generator that
+// gives the same bytes in every run, P-256 keys, SHA-256, HMAC-SHA-256 and
+// AES-256-CBC with a zero IV. Kept apart from the host's code on purpose.
+#pragma once
+
+#include <mbedtls/ctr_drbg.h>
+#include <mbedtls/pk.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+using SimHash = std::array<uint8_t, 32>;
+
+// CTR-DRBG over a fixed entropy source: every generator made with the same
+// personalization gives the same bytes, so keys and certificates are the
+// same in every run.
+class SimRandom {
+ public:
+  explicit SimRandom(std::string_view personalization);
+  ~SimRandom();
+  SimRandom(const SimRandom&) = delete;
+  SimRandom& operator=(const SimRandom&) = delete;
+
+  std::vector<uint8_t> Bytes(size_t count);
+  // The mbedTLS generator callback; `self` is a SimRandom.
+  static int Generate(void* self, unsigned char* out, size_t length);
+
+ private:
+  mbedtls_ctr_drbg_context drbg_;
+};
+
+// One P-256 key pair, held as an mbedTLS key so that certificates can be
+// written with it.
+class SimEcKey {
+ public:
+  SimEcKey();
+  ~SimEcKey();
+  SimEcKey(const SimEcKey&) = delete;
+  SimEcKey& operator=(const SimEcKey&) = delete;
+
+  // Replaces the key with a fresh one. False when mbedTLS fails.
+  bool Generate(SimRandom& random);
+  // 65 bytes: 04, x, y.
+  std::vector<uint8_t> PublicKey() const;
+  // DER ECDSA signature over SHA-256(data); empty when mbedTLS fails.
+  std::vector<uint8_t> Sign(const std::vector<uint8_t>& data, SimRandom& random);
+  // SHA-256 of the x coordinate of this key times the peer point (CTAP2 PIN
+  // protocol 1). False when the peer point is not on the curve.
+  bool SharedSecret(const uint8_t peerX[32], const uint8_t peerY[32], SimRandom& random,
+                    SimHash& secret);
+
+  mbedtls_pk_context* pk() { return &pk_; }
+
+ private:
+  mbedtls_pk_context pk_;
+};
+
+SimHash SimSha256(const uint8_t* data, size_t length);
+SimHash SimHmacSha256(const std::vector<uint8_t>& key, const uint8_t* data, size_t length);
+// AES-256-CBC, IV 16 zero bytes, no padding. Empty when `data` is not whole
+// blocks.
+std::vector<uint8_t> SimAesCbc(const SimHash& key, const std::vector<uint8_t>& data, bool encrypt);

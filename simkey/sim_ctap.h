@@ -1,0 +1,28 @@
+// CTAP2 status bytes that the simulated authenticator answers.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+constexpr uint8_t SIM_CTAP_OK = 0x00;
+constexpr uint8_t SIM_CTAP_INVALID_COMMAND = 0x01;
+constexpr uint8_t SIM_CTAP_INVALID_PARAMETER = 0x02;
+constexpr uint8_t SIM_CTAP_INVALID_CBOR = 0x12;
+constexpr uint8_t SIM_CTAP_MISSING_PARAMETER = 0x14;
+constexpr uint8_t SIM_CTAP_UNSUPPORTED_ALGORITHM = 0x26;
+constexpr uint8_t SIM_CTAP_PIN_INVALID = 0x31;
+constexpr uint8_t SIM_CTAP_PIN_BLOCKED = 0x32;
+constexpr uint8_t SIM_CTAP_PIN_AUTH_INVALID = 0x33;
+constexpr uint8_t SIM_CTAP_PIN_NOT_SET = 0x35;
+constexpr uint8_t SIM_CTAP_PIN_REQUIRED = 0x36;
+constexpr uint8_t SIM_CTAP_INVALID_SUBCOMMAND = 0x3E;
+constexpr uint8_t SIM_CTAP_OTHER = 0x7F;
+
+// A CTAP answer: the status byte, then the CBOR.
+inline std::vector<uint8_t> SimCtapAnswer(uint8_t status, const std::vector<uint8_t>& cbor) {
+  std::vector<uint8_t> answer;
+  answer.reserve(1 + cbor.size());
+  answer.push_back(status);
+  answer.insert(answer.end(), cbor.begin(), cbor.end());
+  return answer;
+}
