@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the unit, end-to-end
-# and GUI tests; the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer; and each fuzz target for a few seconds.
+# and GUI tests; the screenshot script, when Xvfb is installed; the same suite
+# under AddressSanitizer and UndefinedBehaviorSanitizer; and each fuzz target
+# for a few seconds.
 #   FUZZ_SECONDS   seconds per fuzz target (default 8)
 #   QUILLMARK_SKIP_SANITIZE=1, QUILLMARK_SKIP_FUZZ=1  leave those parts out
 set -euo pipefail
@@ -43,6 +44,18 @@ echo "== build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 run_suite build
+
+if command -v Xvfb >/dev/null; then
+  echo "== screenshots of the window under Xvfb"
+  shots=$(mktemp -d)
+  if QUILLMARK_BUILD_DIR=build bash scripts/screenshots.sh "$shots"; then
+    passed=$((passed + 1))
+  else
+    echo "screenshots: FAILED"
+    failed=$((failed + 1))
+  fi
+  rm -rf "$shots"
+fi
 
 if [ "${QUILLMARK_SKIP_SANITIZE:-0}" != 1 ]; then
   echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
