@@ -8,10 +8,7 @@
 
 const char* const OPTIONS_CONTINUATION_INDENT = "             ";
 
-namespace {
-
-// Display order; options the key reports beyond these are not shown.
-constexpr std::string_view kOptionNames[] = {
+const std::string_view GETINFO_OPTION_NAMES[18] = {
     "rk",
     "up",
     "uv",
@@ -32,11 +29,9 @@ constexpr std::string_view kOptionNames[] = {
     "noMcGaPermissionsWithClientPin",
 };
 
-}  // namespace
-
 std::string OptionsText(const CborView& options) {
   std::string text;
-  for (std::string_view name : kOptionNames) {
+  for (std::string_view name : GETINFO_OPTION_NAMES) {
     const CborView value = options.FindTextKey(name.data(), static_cast<uint32_t>(name.size()));
     // Only the additional information of the value's head is looked at.
     const uint8_t simple = value.GetSimple();

@@ -8,6 +8,7 @@
 
 #include "cbor/cbor_view.h"
 #include "cbor/cbor_writer.h"
+#include "keyinfo/getinfo_options.h"
 
 namespace {
 
@@ -94,27 +95,6 @@ std::vector<uint8_t> GetInfoAnswer() {
   return buffer;
 }
 
-const char* const kOptionNames[] = {
-    "rk",
-    "up",
-    "uv",
-    "plat",
-    "uvAcfg",
-    "alwaysUv",
-    "credMgmt",
-    "authnrCfg",
-    "bioEnroll",
-    "clientPin",
-    "largeBlobs",
-    "uvBioEnroll",
-    "pinUvAuthToken",
-    "setMinPINLength",
-    "makeCredUvNotRqd",
-    "credentialMgmtPreview",
-    "userVerificationMgmtPreview",
-    "noMcGaPermissionsWithClientPin",
-};
-
 const char* const kCertificationNames[] = {
     "FIDO", "FIPS-CMVP-2", "FIPS-CMVP-3", "FIPS-CMVP-2-PHY", "FIPS-CMVP-3-PHY", "CC-EAL"};
 
@@ -142,7 +122,9 @@ uint32_t ReadForDisplay(const CborView& answer) {
   sum += answer.FindIntKey(0x03).GetBytes(bytes, length) ? length : 0;
 
   CborView options = answer.FindIntKey(0x04);
-  for (const char* name : kOptionNames) sum += options.FindTextKey(name, Length(name)).GetSimple();
+  for (std::string_view name : GETINFO_OPTION_NAMES) {
+    sum += options.FindTextKey(name.data(), static_cast<uint32_t>(name.size())).GetSimple();
+  }
 
   sum += answer.FindIntKey(0x05).GetUnsigned(number);
   CborView protocols = answer.FindIntKey(0x06);
