@@ -96,15 +96,16 @@ void FetchFido2Certificates(QuillmarkModel& model, UserPrompt& prompt) {
   if (withPin) {
     std::string pin;
     if (!prompt.AskPin(&pin)) return;
-    uint8_t token[32] = {};
-    const int32_t result = GetPinToken(pin, token, prompt);
+    uint8_t token[PIN_TOKEN_MAX_LENGTH] = {};
+    uint32_t tokenLength = 0;
+    const int32_t result = GetPinToken(pin, token, &tokenLength, prompt);
     mbedtls_platform_zeroize(pin.data(), pin.size());
     if (result > 0) prompt.Message(CtapStatusText(result), PromptIcon::kError, true);
     if (result != 0) {
       mbedtls_platform_zeroize(token, sizeof token);
       return;
     }
-    ComputePinAuth(token, TestClientDataHash, pinAuth);
+    ComputePinAuth(token, tokenLength, TestClientDataHash, pinAuth);
     mbedtls_platform_zeroize(token, sizeof token);
   }
 

@@ -154,6 +154,29 @@ TEST_F(CertificateFetchTest, KeyWithPinAsksForItAndSendsPinAuth) {
   EXPECT_EQ(ValueOf(model.fido2List, "Verify Result"), "YES");
 }
 
+TEST_F(CertificateFetchTest, PinTokensOfEveryLengthTheKeyMayChoose) {
+  // CTAP 2.0 firmware may hand out 16-byte tokens; pinAuth is keyed with the
+  // whole token.
+  for (uint32_t tokenLength : {16u, 32u, 48u, 64u}) {
+    SCOPED_TRACE(tokenLength);
+    SimKeyPlatform keys;
+    SimDeviceConfig config;
+    config.pin = "123456";
+    config.pinTokenLength = tokenLength;
+    SimDevice& device = keys.AddDevice(config);
+    KeyDevice::Instance().SetPlatform(&keys);
+    KeyDevice::Instance().SetClock(&keys.clock());
+    GetDeviceState(model, "", "");
+    ScriptedPrompt scripted;
+    scripted.pinText = "123456";
+    OnDblClkFido2List(model, 0, scripted, opener);
+    EXPECT_EQ(scripted.messages, std::vector<std::string>{});
+    ASSERT_EQ(MakeCredentials(device).size(), 1u);
+    EXPECT_EQ(ValueOf(model.fido2List, "Verify Result"), "YES");
+    KeyDevice::Instance().SetPlatform(nullptr);
+  }
+}
+
 TEST_F(CertificateFetchTest, PinProblemsEndTheFetch) {
   struct Case {
     const char* name;
