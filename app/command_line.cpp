@@ -63,5 +63,6 @@ std::string UsageText() {
          "                       (the built-in key when it is left out)\n"
          "  -h, --help           show this text\n"
          "\n"
-         "Exit status: 0 when a key was shown, 1 when none was found, 2 for bad arguments.\n";
+         "Exit status: 0 when a key answered, 1 when none was found, 2 for bad arguments,\n"
+         "3 when a key was found but did not answer.\n";
 }

@@ -288,6 +288,7 @@ void CQuillmarkDlg::GetDeviceState(const std::string& vidText, const std::string
 std::string CQuillmarkDlg::KeyStatusText() const {
   const std::vector<std::string>& denied = KeyDevice::Instance().deniedPaths;
   if (model_.infoList.RowCount() == 0) return NoKeyMessage(denied);
+  if (model_.keyDidNotAnswer) return KEY_DID_NOT_ANSWER_TEXT;
   return AccessProblemMessage(denied);
 }
 

@@ -27,7 +27,7 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
   model.securityKeyInfoEnabled = securityKeyInfoSwitch || line.securityKeyInfo;
   GetDeviceState(model, "", "");
   const bool keyShown = model.infoList.RowCount() > 0;
-  if (keyShown && !line.fetch.empty()) {
+  if (keyShown && !model.keyDidNotAnswer && !line.fetch.empty()) {
     ConsolePrompt prompt(in, err, line.pinStdin);
     if (line.fetch == "fido2") {
       FetchFido2Certificates(model, prompt);
@@ -47,5 +47,9 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
     return EXIT_NO_KEY;
   }
   if (!denied.empty()) err << "quillmark: " << AccessProblemMessage(denied) << "\n";
+  if (model.keyDidNotAnswer) {
+    err << "quillmark: " << KEY_DID_NOT_ANSWER_TEXT << "\n";
+    return EXIT_KEY_DID_NOT_ANSWER;
+  }
   return EXIT_KEY_SHOWN;
 }
