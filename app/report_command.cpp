@@ -32,7 +32,7 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
     if (line.fetch == "fido2") {
       FetchFido2Certificates(model, prompt);
     } else {
-      FetchU2fCertificate(model, prompt, KeyDevice::Instance().clock());
+      FetchU2fCertificate(model, prompt, KeyTransportClock());
     }
   }
 

@@ -85,6 +85,10 @@ class KeyDevice {
   std::function<void()> waitHook_;
 };
 
+// The transport's clock as it is at each call (the system's, or the one a
+// test or the simulated key put in): the one time source of every wait.
+KeyClock& KeyTransportClock();
+
 int KeyEnumerate();
 // Whether the last exchange ended because the key sent nothing in time.
 bool KeyLastExchangeTimedOut();
