@@ -81,8 +81,7 @@ def main():
                      [(x509.BasicConstraints(ca=False, path_length=None), True)]
                      + fido_extensions())),
         ("kP256UnknownCritical",
-         "TestKey::P256(0x44), self-signed (ECDSA SHA-256), critical extension "
-         "1.3.6.1.4.1.55555.7.1, FIDO AAGUID",
+         "TestKey::P256(0x44), self-signed (ECDSA), critical 1.3.6.1.4.1.55555.7.1, AAGUID",
          certificate(name(("C", "US"), ("O", "Quillmark Test"),
                           ("OU", "Authenticator Attestation"), ("CN", "Unknown Critical")),
                      name(("C", "US"), ("O", "Quillmark Test"), ("CN", "Unknown Critical")),
@@ -95,13 +94,14 @@ def main():
     print("// see there how. Do not edit by hand.")
     print('#include "x509_fixtures.h"')
     print()
-    for symbol, comment, der in fixtures:
+    for index, (symbol, comment, der) in enumerate(fixtures):
+        if index > 0:
+            print()
         print(f"// {comment}.")
         print(f"const std::vector<uint8_t> {symbol} = {{")
-        for i in range(0, len(der), 12):
-            print("    " + " ".join(f"0x{b:02X}," for b in der[i:i + 12]))
+        for i in range(0, len(der), 16):
+            print("    " + " ".join(f"0x{b:02X}," for b in der[i:i + 16]))
         print("};")
-        print()
 
 
 main()
