@@ -13,9 +13,12 @@
 #include "attestation/u2f_registration.h"
 #include "cbor/cbor_writer.h"
 #include "keyinfo/device_state.h"
+#include "simkey/sim_cbor.h"
 #include "simkey/sim_platform.h"
+#include "test_certificates.h"
 #include "transport/ctaphid.h"
 #include "transport/key_device.h"
+#include "x509_fixtures.h"
 
 namespace {
 
@@ -247,6 +250,63 @@ TEST_F(CertificateFetchTest, AttestationVariants) {
     EXPECT_EQ(scripted.messages, c.messages);
     EXPECT_EQ(CountRows(model.fido2List, "Base64 encode"), c.corrupt ? c.blocks - 1 : c.blocks);
     EXPECT_EQ(ValueOf(model.fido2List, "Verify Result"), c.verify);
+    KeyDevice::Instance().SetPlatform(nullptr);
+  }
+}
+
+// A key whose makeCredential answer carries certificates that the full
+// mbedTLS parse refuses; the leaf fixtures hold the key of TestKey::P256(0x44).
+TEST_F(CertificateFetchTest, CertificatesBeyondTheFullParse) {
+  const std::vector<uint8_t> authData(37, 0x5A);
+  std::vector<uint8_t> signedData = authData;
+  signedData.insert(signedData.end(), TestClientDataHash, TestClientDataHash + 32);
+  TestKey leafKey = TestKey::P256(0x44);
+  const std::vector<uint8_t> signature = leafKey.Sign(signedData);
+  const struct {
+    const char* name;
+    std::vector<std::vector<uint8_t>> x5c;
+    int blocks;
+    const char* verify;
+  } cases[] = {
+      {"P-256 leaf under an Ed25519 root", {kP256UnderEd25519Root, kEd25519Root}, 2, "YES"},
+      {"Ed25519 attestation key", {kEd25519AttestationLeaf}, 1, "NO"},
+      {"unknown critical extension", {kP256UnknownCritical}, 1, "YES"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimCborOut answer;
+    answer.Map(3);
+    answer.Unsigned(0x01);
+    answer.Text("packed");
+    answer.Unsigned(0x02);
+    answer.Bytes(authData.data(), authData.size());
+    answer.Unsigned(0x03);
+    answer.Map(3);
+    answer.Text("alg");
+    answer.Int(-7);
+    answer.Text("sig");
+    answer.Bytes(signature.data(), signature.size());
+    answer.Text("x5c");
+    answer.Array(c.x5c.size());
+    for (const auto& der : c.x5c) answer.Bytes(der.data(), der.size());
+    SimKeyPlatform keys;
+    SimDeviceConfig config;
+    config.cbor[0x01] = {0x00};
+    config.cbor[0x01].insert(config.cbor[0x01].end(), answer.bytes().begin(), answer.bytes().end());
+    keys.AddDevice(config);
+    KeyDevice::Instance().SetPlatform(&keys);
+    KeyDevice::Instance().SetClock(&keys.clock());
+    model = QuillmarkModel();
+    GetDeviceState(model, "", "");
+    ScriptedPrompt scripted;
+    OnDblClkFido2List(model, 0, scripted, opener);
+    EXPECT_EQ(scripted.messages, std::vector<std::string>{});
+    EXPECT_EQ(CountRows(model.fido2List, "Base64 encode"), c.blocks);
+    EXPECT_EQ(CountRows(model.fido2List, "Verify Result"), 1);
+    EXPECT_EQ(ValueOf(model.fido2List, "Verify Result"), c.verify);
+    EXPECT_EQ(ValueOf(model.fido2List, "Extentions(1.3.6.1.4.1.45724.1.1.4)"),
+              "04 10 51 4D 2D 53 49 4D 4B 45 59 2D 41 41 47 55 49 44 ");
+    DeleteAllCertificateFiles(model);
     KeyDevice::Instance().SetPlatform(nullptr);
   }
 }
