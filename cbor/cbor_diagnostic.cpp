@@ -262,6 +262,15 @@ void Write(const CborNode& node, Out& out) {
 
 }  // namespace
 
+bool IsWellFormedUtf8(const std::string& bytes) {
+  for (size_t at = 0; at < bytes.size();) {
+    const size_t length = Utf8CharLength(bytes, at);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}
+
 std::string CborNodeDiagnostic(const CborNode& node, size_t maxLength, bool* truncated) {
   Out out(maxLength);
   Write(node, out);

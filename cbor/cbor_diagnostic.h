@@ -31,6 +31,9 @@ CborDiagnosticResult CborDiagnostic(const uint8_t* data, size_t size,
 // Every item of a CBOR sequence filling exactly [data, data + size).
 CborDiagnosticResult CborSequenceDiagnostic(const uint8_t* data, size_t size,
                                             const CborDiagnosticLimits& limits = {});
+// Whether `bytes` are well-formed UTF-8 (no overlong forms, surrogates or
+// values past U+10FFFF).
+bool IsWellFormedUtf8(const std::string& bytes);
 // The notation of a decoded item.
 std::string CborNodeDiagnostic(const CborNode& node, size_t maxLength = 4096,
                                bool* truncated = nullptr);

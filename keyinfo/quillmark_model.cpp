@@ -1,5 +1,7 @@
 #include "keyinfo/quillmark_model.h"
 
+#include "keyinfo/details_page.h"
+
 bool keyHasPin = false;
 
 namespace {
@@ -23,6 +25,7 @@ QuillmarkModel::QuillmarkModel() {
   };
   // The pages beyond the seed's follow here, one AddPage line each, in the
   // order the window shows them.
+  AddPage(DETAILS_PAGE_CAPTION, kItemValueColumns, kItemValueTenths);
 }
 
 void QuillmarkModel::AddPage(const std::string& caption, const std::vector<std::string>& columns,
