@@ -128,6 +128,11 @@ bool PrintableUtf8(const std::string& bytes) {
   return IsWellFormedUtf8(bytes);
 }
 
+// A text that a one-line cell can show as it is; anything else (a line
+// break, bytes that are not UTF-8) sends its member to diagnostic notation,
+// which escapes it.
+bool IsPlainText(const CborNode& node) { return node.IsText() && PrintableUtf8(node.bytes); }
+
 bool IsInteger(const CborNode& node) { return node.major == 0 || node.major == 1; }
 
 // The integer value of a major type 0 or 1 node, when it fits int64_t.
@@ -178,7 +183,7 @@ bool FormValue(Form form, const CborNode& value, std::string& text) {
     case Form::kTexts:
       if (!value.IsArray()) return false;
       for (const CborNode& entry : value.children) {
-        if (!entry.IsText()) return false;
+        if (!IsPlainText(entry)) return false;
         parts.push_back(entry.bytes);
       }
       text = Joined(parts);
@@ -203,7 +208,7 @@ bool FormValue(Form form, const CborNode& value, std::string& text) {
       for (size_t i = 0; i + 1 < value.children.size(); i += 2) {
         const CborNode& name = value.children[i];
         const CborNode& flag = value.children[i + 1];
-        if (!name.IsText() || !flag.IsBool()) return false;
+        if (!IsPlainText(name) || !flag.IsBool()) return false;
         parts.push_back(name.bytes + (flag.argument == 21 ? "=true" : "=false"));
       }
       text = Joined(parts);
@@ -237,7 +242,7 @@ bool FormValue(Form form, const CborNode& value, std::string& text) {
       for (size_t i = 0; i + 1 < value.children.size(); i += 2) {
         const CborNode& name = value.children[i];
         const CborNode& level = value.children[i + 1];
-        if (!name.IsText() || !level.IsUnsigned()) return false;
+        if (!IsPlainText(name) || !level.IsUnsigned()) return false;
         parts.push_back(name.bytes + "=" + std::to_string(level.argument));
       }
       text = Joined(parts);

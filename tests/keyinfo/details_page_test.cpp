@@ -432,6 +432,7 @@ TEST(DetailsPageBadInputTest, BadAnswersGiveBoundedRowsOrNone) {
       {"huge notation", hugeNotation, {"GetInfo (hex)", "GetInfo (diagnostic)"}},
   };
   for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
     QuillmarkModel model;
     DetailsFacts facts;
     facts.getInfo = c.answer.data();
@@ -446,6 +447,17 @@ TEST(DetailsPageBadInputTest, BadAnswersGiveBoundedRowsOrNone) {
       }
     }
   }
+  // Texts a single-line cell cannot show as they are: escaped in notation.
+  const std::vector<uint8_t> lineBreak = {0xA2, 0x01, 0x81, 0x62, 'a', '\n',
+                                          0x02, 0x81, 0x62, 'b',  0xFF};
+  QuillmarkModel escaped;
+  DetailsFacts escapedFacts;
+  escapedFacts.getInfo = lineBreak.data();
+  escapedFacts.getInfoLength = lineBreak.size();
+  ShowDetailsPage(escaped, escapedFacts);
+  EXPECT_EQ(Value(DetailsList(escaped), "versions"), "[\"a\\n\"]");
+  EXPECT_EQ(Value(DetailsList(escaped), "extensions"), "[\"b\\ufffd\"]");
+
   QuillmarkModel model;
   DetailsFacts facts;
   facts.getInfo = hugeNotation.data();
