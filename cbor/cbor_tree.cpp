@@ -63,12 +63,15 @@ class Decoder {
   }
 
   // Every item takes at least one byte, so a count beyond the bytes left is
-  // cut off before any node is made for it.
+  // cut off before any node is made for it. Nodes are made one by one as
+  // their bytes are read: however the counts nest, there are never more
+  // nodes than bytes read.
   CborDecodeStatus Items(CborNode& node, uint64_t count, uint32_t depth) {
     if (count > size_ - offset_) return CborDecodeStatus::kCutOff;
-    node.children.resize(static_cast<size_t>(count));
-    for (CborNode& child : node.children) {
-      if (CborDecodeStatus status = Item(child, depth + 1); status != CborDecodeStatus::kOk) {
+    for (uint64_t i = 0; i < count; ++i) {
+      node.children.emplace_back();
+      if (CborDecodeStatus status = Item(node.children.back(), depth + 1);
+          status != CborDecodeStatus::kOk) {
         return status;
       }
     }
