@@ -8,6 +8,8 @@
 #include "attestation/tab_state.h"
 #include "cbor/cbor_view.h"
 #include "keyinfo/applet_queries.h"
+#include "keyinfo/details_page.h"
+#include "keyinfo/details_questions.h"
 #include "keyinfo/getinfo_display.h"
 #include "keyinfo/hardware_info.h"
 #include "transport/key_device.h"
@@ -68,6 +70,7 @@ void GetDeviceState(QuillmarkModel& model, const std::string& vidText, const std
   ClearFido2Certificates(model);
   ClearU2fCertificates(model);
   if (model.securityKeyInfoEnabled) model.securityKeyList.Clear();
+  ClearDetailsPage(model);
 
   model.aaguidText.clear();
   model.keyDidNotAnswer = false;
@@ -128,11 +131,17 @@ void GetDeviceState(QuillmarkModel& model, const std::string& vidText, const std
     std::memset(response, 0, sizeof response);
     uint32_t responseLength = GETINFO_RESPONSE_CAPACITY;
     const uint8_t getInfo[] = {0x04};
+    const uint8_t* getInfoAnswer = nullptr;
     if (KeySendCbor(getInfo, sizeof getInfo, response, &responseLength) == 0) {
       ShowGetInfo(model, CborView(response, responseLength));
       ShowHardwareInfo(model);
+      getInfoAnswer = response;
     }
-    stopped();
+    // Last, so that its questions come after all of the pages before it.
+    if (!stopped()) {
+      FillDetailsPage(model, getInfoAnswer, responseLength, GETINFO_RESPONSE_CAPACITY);
+      stopped();
+    }
   }
 
   KeyTrace("GetDeviceState End...\n");

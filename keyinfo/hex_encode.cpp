@@ -9,3 +9,15 @@ size_t HexEncode(char* buffer, size_t capacity, const uint8_t* bytes, size_t cou
   }
   return 2 * count;
 }
+
+std::string LowerHex(const uint8_t* bytes, size_t count, size_t limit) {
+  static const char kDigits[] = "0123456789abcdef";
+  const size_t shown = count < limit ? count : limit;
+  std::string text;
+  text.reserve(2 * shown);
+  for (size_t i = 0; i < shown; ++i) {
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 0x0F];
+  }
+  return text;
+}

@@ -2,7 +2,7 @@
 # Makes the README's screenshots: runs `quillmark --simulate` on a virtual X
 # display (Xvfb) and captures each page of the window:
 #   hardware-info.png fido2-certification.png u2f-certification.png
-#   security-key-info.png
+#   security-key-info.png details.png
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]   (default docs/screenshots)
 #   QUILLMARK_BUILD_DIR  build folder to build quillmark in (default build)
 #   QUILLMARK_JOBS       parallel build jobs (default: all cores)
@@ -109,7 +109,7 @@ tab_y=25
 # scrolling a list does not.
 tab_rows=40
 
-pages=(hardware-info fido2-certification u2f-certification security-key-info)
+pages=(hardware-info fido2-certification u2f-certification security-key-info details)
 previous=
 for index in "${!pages[@]}"; do
   if [ "$index" -gt 0 ]; then

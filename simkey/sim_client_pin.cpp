@@ -10,6 +10,7 @@ namespace {
 constexpr int64_t kGetRetries = 0x01;
 constexpr int64_t kGetKeyAgreement = 0x02;
 constexpr int64_t kGetPinToken = 0x05;
+constexpr int64_t kGetUvRetries = 0x07;
 
 bool IsBytes(const SimCborItem& item, size_t length) {
   return item.major == SimCborItem::kBytes && item.bytes.size() == length;
@@ -36,16 +37,20 @@ std::vector<uint8_t> SimClientPin::Answer(const SimDeviceConfig& config,
   const SimCborItem& protocol = request.Find(0x01);
   const SimCborItem& subCommand = request.Find(0x02);
   if (!protocol.present() || !subCommand.present()) return {SIM_CTAP_MISSING_PARAMETER};
-  if (protocol.major != SimCborItem::kUnsigned || protocol.Int() != 1 ||
-      subCommand.major != SimCborItem::kUnsigned) {
+  if (protocol.major != SimCborItem::kUnsigned || subCommand.major != SimCborItem::kUnsigned) {
     return {SIM_CTAP_INVALID_PARAMETER};
   }
+  // The retries questions do not depend on the protocol: 1 and 2 both do.
+  const bool retries = subCommand.Int() == kGetRetries || subCommand.Int() == kGetUvRetries;
+  if (protocol.Int() != 1 && !(retries && protocol.Int() == 2)) return {SIM_CTAP_INVALID_PARAMETER};
   switch (subCommand.Int()) {
-    case kGetRetries: {
+    case kGetRetries:
+      return Retries(config);
+    case kGetUvRetries: {
       SimCborOut out;
       out.Map(1);
-      out.Unsigned(0x03);
-      out.Unsigned(retries_);
+      out.Unsigned(0x05);
+      out.Unsigned(config.uvRetries);
       return Success(out);
     }
     case kGetKeyAgreement:
@@ -55,6 +60,18 @@ std::vector<uint8_t> SimClientPin::Answer(const SimDeviceConfig& config,
     default:
       return {SIM_CTAP_INVALID_SUBCOMMAND};
   }
+}
+
+std::vector<uint8_t> SimClientPin::Retries(const SimDeviceConfig& config) const {
+  SimCborOut out;
+  out.Map(config.pinPowerCycle ? 2 : 1);
+  out.Unsigned(0x03);
+  out.Unsigned(retries_);
+  if (config.pinPowerCycle) {
+    out.Unsigned(0x04);
+    out.Bool(true);
+  }
+  return Success(out);
 }
 
 std::vector<uint8_t> SimClientPin::KeyAgreement() {

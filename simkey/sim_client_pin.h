@@ -1,5 +1,6 @@
 // The authenticator's side of authenticatorClientPIN with PIN protocol 1:
-// getRetries, getKeyAgreement and getPinToken. Its state lives from the
+// getRetries, getKeyAgreement, getPinToken and getUVRetries (the two retries
+// questions also with protocol 2). Its state lives from the
 // first request on, like a key's from power-up: the retries counter, the
 // key-agreement key (replaced after every wrong PIN) and the PIN token.
 #pragma once
@@ -24,6 +25,7 @@ class SimClientPin {
 
  private:
   void Start(const SimDeviceConfig& config);
+  std::vector<uint8_t> Retries(const SimDeviceConfig& config) const;
   std::vector<uint8_t> KeyAgreement();
   std::vector<uint8_t> PinToken(const SimDeviceConfig& config, const SimCborItem& request);
 

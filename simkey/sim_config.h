@@ -3,6 +3,7 @@
 // of a refresh through its built-in behaviour.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -81,6 +82,14 @@ struct SimDeviceConfig {
   std::string pin;               // empty: the key has no PIN
   uint32_t pinRetries = 8;       // getPinToken attempts left at power-up
   uint32_t pinTokenLength = 32;  // 16, 32, 48 or 64 bytes
+  uint32_t uvRetries = 5;        // what getUVRetries answers
+  bool pinPowerCycle = false;    // getPINRetries also says that a power cycle is needed
+  // The INIT reply after nonce and channel id: CTAPHID protocol version, device
+  // version (major, minor, build) and capability flags (WINK | CBOR: MSG is
+  // supported, so no NMSG).
+  uint8_t ctaphidProtocol = 2;
+  std::array<uint8_t, 3> deviceVersion = {5, 2, 7};
+  uint8_t capabilities = 0x05;
   SimAttestationOptions attestation;
   SimU2fOptions u2f;
   bool builtin = true;                           // unlisted requests get the default key's answers

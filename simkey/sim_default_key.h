@@ -26,7 +26,9 @@
 // CTAP commands (requests that are not one CBOR map answer 0x12):
 //   authenticatorGetInfo (0x04)         status 0 and SimDefaultGetInfo()
 //   authenticatorClientPIN (0x06)       PIN protocol 1: getRetries, getKeyAgreement,
-//                                       getPinToken (simkey/sim_client_pin.h). A wrong
+//                                       getPinToken, getUVRetries; the two retries
+//                                       questions also with protocol 2
+//                                       (simkey/sim_client_pin.h). A wrong
 //                                       PIN answers 0x31 and costs a retry (0x32 for the
 //                                       last one and after it), no PIN set 0x35
 //   authenticatorMakeCredential (0x01)  a packed attestation (simkey/sim_make_credential.h);
@@ -88,7 +90,7 @@ inline constexpr uint8_t SIMKEY_HARDWARE_RECORD[] = {
     0x94, 0x01, 0x21,                                                     // transports
 };
 
-// authenticatorGetInfo of the default key, members 0x01 to 0x15.
+// authenticatorGetInfo of the default key, members 0x01 to 0x1F.
 inline constexpr const char* SIMKEY_VERSIONS[] = {"U2F_V2", "FIDO_2_0", "FIDO_2_1"};
 inline constexpr const char* SIMKEY_EXTENSIONS[] = {"credProtect", "hmac-secret", "largeBlobKey",
                                                     "credBlob", "minPinLength"};
@@ -140,6 +142,19 @@ inline constexpr SimCertification SIMKEY_CERTIFICATIONS[] = {
 constexpr uint32_t SIMKEY_REMAINING_DISCOVERABLE_CREDENTIALS = 25;
 // Sent as one unsigned integer, not as an array.
 constexpr uint32_t SIMKEY_VENDOR_PROTOTYPE_CONFIG_COMMANDS = 1;
+inline constexpr const char* SIMKEY_ATTESTATION_FORMATS[] = {"packed", "none"};
+constexpr uint32_t SIMKEY_UV_COUNT_SINCE_LAST_PIN_ENTRY = 0;
+constexpr bool SIMKEY_LONG_TOUCH_FOR_RESET = false;
+inline constexpr uint8_t SIMKEY_ENC_IDENTIFIER[16] = {
+    0x3A, 0x91, 0x0C, 0x5E, 0x77, 0xD2, 0x48, 0x1F, 0xB0, 0x06, 0xE4, 0x29, 0x8D, 0x53, 0xC1, 0x7A};
+inline constexpr const char* SIMKEY_TRANSPORTS_FOR_RESET[] = {"usb"};
+constexpr bool SIMKEY_PIN_COMPLEXITY_POLICY = false;
+// A byte string holding a URL.
+inline constexpr char SIMKEY_PIN_COMPLEXITY_POLICY_URL[] = "https://pin.example/policy";
+constexpr uint32_t SIMKEY_MAX_PIN_LENGTH = 63;
+inline constexpr uint8_t SIMKEY_ENC_CRED_STORE_STATE[16] = {
+    0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+inline constexpr uint32_t SIMKEY_AUTHENTICATOR_CONFIG_COMMANDS[] = {1, 2, 3};
 
 // The GetInfo map (without the status byte); text maps in canonical key order.
 std::vector<uint8_t> SimDefaultGetInfo(bool clientPin);

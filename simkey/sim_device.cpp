@@ -152,7 +152,9 @@ void SimDevice::OnInit(uint32_t channel, const std::vector<uint8_t>& nonce) {
   std::vector<uint8_t> reply = nonce;
   reply.resize(12);
   SimWriteChannel(allocated, &reply[8]);
-  reply.insert(reply.end(), std::begin(SIMKEY_INIT_TRAILER), std::end(SIMKEY_INIT_TRAILER));
+  reply.push_back(config.ctaphidProtocol);
+  reply.insert(reply.end(), config.deviceVersion.begin(), config.deviceVersion.end());
+  reply.push_back(config.capabilities);
   if (config.misbehave.initWrongNonceFirst) {
     std::vector<uint8_t> wrong = reply;
     for (size_t i = 0; i < 8; ++i) wrong[i] ^= 0xFF;

@@ -21,9 +21,6 @@ constexpr uint32_t SIMKEY_FIRST_CHANNEL = 0x0C0FFEE0;
 constexpr uint32_t SIMKEY_FOREIGN_CHANNEL = 0x0BADF00D;
 // The channel id in an INIT reply whose nonce is wrong; never allocated.
 constexpr uint32_t SIMKEY_BOGUS_CHANNEL = 0xDEADBEEF;
-// INIT reply after nonce and channel id: protocol version, device version
-// (major, minor, build), capabilities WINK | CBOR (MSG is supported: no NMSG).
-inline constexpr uint8_t SIMKEY_INIT_TRAILER[5] = {0x02, 0x05, 0x02, 0x07, 0x05};
 // Simulated time each keep-alive stands for.
 constexpr uint32_t SIMKEY_KEEPALIVE_INTERVAL_MS = 100;
 // A blocking read (negative time-out) on a silent key gives up after this

@@ -32,7 +32,7 @@ void TextArray(SimCborOut& out, const char* const (&texts)[N]) {
 
 std::vector<uint8_t> SimDefaultGetInfo(bool clientPin) {
   SimCborOut out;
-  out.Map(0x15);
+  out.Map(0x1F);
 
   out.Unsigned(0x01);
   TextArray(out, SIMKEY_VERSIONS);
@@ -105,5 +105,28 @@ std::vector<uint8_t> SimDefaultGetInfo(bool clientPin) {
   out.Unsigned(SIMKEY_REMAINING_DISCOVERABLE_CREDENTIALS);
   out.Unsigned(0x15);
   out.Unsigned(SIMKEY_VENDOR_PROTOTYPE_CONFIG_COMMANDS);
+
+  out.Unsigned(0x16);
+  TextArray(out, SIMKEY_ATTESTATION_FORMATS);
+  out.Unsigned(0x17);
+  out.Unsigned(SIMKEY_UV_COUNT_SINCE_LAST_PIN_ENTRY);
+  out.Unsigned(0x18);
+  out.Bool(SIMKEY_LONG_TOUCH_FOR_RESET);
+  out.Unsigned(0x19);
+  out.Bytes(SIMKEY_ENC_IDENTIFIER, sizeof SIMKEY_ENC_IDENTIFIER);
+  out.Unsigned(0x1A);
+  TextArray(out, SIMKEY_TRANSPORTS_FOR_RESET);
+  out.Unsigned(0x1B);
+  out.Bool(SIMKEY_PIN_COMPLEXITY_POLICY);
+  out.Unsigned(0x1C);
+  out.Bytes(reinterpret_cast<const uint8_t*>(SIMKEY_PIN_COMPLEXITY_POLICY_URL),
+            sizeof SIMKEY_PIN_COMPLEXITY_POLICY_URL - 1);
+  out.Unsigned(0x1D);
+  out.Unsigned(SIMKEY_MAX_PIN_LENGTH);
+  out.Unsigned(0x1E);
+  out.Bytes(SIMKEY_ENC_CRED_STORE_STATE, sizeof SIMKEY_ENC_CRED_STORE_STATE);
+  out.Unsigned(0x1F);
+  out.Array(std::size(SIMKEY_AUTHENTICATOR_CONFIG_COMMANDS));
+  for (uint32_t command : SIMKEY_AUTHENTICATOR_CONFIG_COMMANDS) out.Unsigned(command);
   return out.bytes();
 }

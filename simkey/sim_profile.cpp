@@ -1,5 +1,6 @@
 #include "simkey/sim_profile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -244,6 +245,16 @@ bool ReadPinTokenLength(Reader& reader, const Json& value, const std::string& wh
   return true;
 }
 
+// [major, minor, build], each a byte.
+bool ReadDeviceVersion(Reader& reader, const Json& value, const std::string& where,
+                       std::array<uint8_t, 3>& out) {
+  std::vector<uint8_t> parts;
+  if (!ReadBytes(reader, value, where, parts)) return false;
+  if (parts.size() != out.size()) return reader.Fail(where, "expected [major, minor, build]");
+  std::copy(parts.begin(), parts.end(), out.begin());
+  return true;
+}
+
 bool ReadDevice(Reader& reader, const Json& entry, const std::string& where,
                 SimDeviceConfig& config) {
   if (!entry.is_object()) return reader.Fail(where, "expected an object");
@@ -260,6 +271,26 @@ bool ReadDevice(Reader& reader, const Json& entry, const std::string& where,
       {"pinTokenLength",
        [&](const Json& v, const std::string& w) {
          return ReadPinTokenLength(reader, v, w, config.pinTokenLength);
+       }},
+      {"uvRetries",
+       [&](const Json& v, const std::string& w) {
+         return reader.Unsigned(v, w, false, config.uvRetries, 255);
+       }},
+      {"pinPowerCycle",
+       [&](const Json& v, const std::string& w) {
+         return reader.Bool(v, w, config.pinPowerCycle);
+       }},
+      {"ctaphidProtocol",
+       [&](const Json& v, const std::string& w) {
+         return reader.Unsigned(v, w, false, config.ctaphidProtocol);
+       }},
+      {"deviceVersion",
+       [&](const Json& v, const std::string& w) {
+         return ReadDeviceVersion(reader, v, w, config.deviceVersion);
+       }},
+      {"capabilities",
+       [&](const Json& v, const std::string& w) {
+         return reader.Unsigned(v, w, true, config.capabilities);
        }},
       {"attestation",
        [&](const Json& v, const std::string& w) {

@@ -5,6 +5,8 @@
 //       "product": "Simulated Key", "usagePage": "F1D0", "usage": "0001",
 //       "path": "simkey:0", "inputReportLength": 65, "outputReportLength": 65,
 //       "pin": "123456", "pinRetries": 8, "pinTokenLength": 32, "builtin": true,
+//       "uvRetries": 5, "pinPowerCycle": false,
+//       "ctaphidProtocol": 2, "deviceVersion": [5, 2, 7], "capabilities": "05",
 //       "apdu": { "00A4040008A0000006472F000100": "5532465F56329000", "80E3EE8000*": "6D00" },
 //       "cbor": { "04": "00A10181665532465F5632" },
 //       "touchDelayMs": 3000, "touchCommands": ["01"], "openError": 13,
@@ -19,7 +21,7 @@
 // in either case, spaces allowed between bytes. An apdu key ending in '*'
 // matches every request that starts with it; rules are tried in file order.
 // A cbor key is the CTAP command byte. Byte-valued fields (ctaphidError,
-// touchCommands entries) take a number or a hex string. Every device field is
+// touchCommands entries, capabilities) take a number or a hex string. Every device field is
 // optional and defaults to the default key; "comment" is ignored anywhere.
 // "x5c" is "chain" (the first "certificates", 1 to 4, of the attestation
 // chain), "none" (self attestation) or "empty" (an empty array); "pieces"

@@ -10,6 +10,7 @@
 #include "transport/hid_platform.h"
 #include "transport/key_clock.h"
 #include "transport/key_device_info.h"
+#include "transport/key_init_facts.h"
 
 constexpr uint16_t KEY_STATUS_TRANSPORT_ERROR = 0xFFFB;
 constexpr uint16_t KEY_STATUS_NO_BUFFER = 0xFFFE;
@@ -44,6 +45,8 @@ class KeyDevice {
   KeyDeviceInfo selected;
   uint8_t channelId[4] = {0, 0, 0, 0};
   bool needInit = true;
+  // From the last channel allocation; cleared when a new one starts.
+  KeyInitFacts initFacts;
   // Kept FIDO interfaces that exist but could not be opened (missing access
   // rights, most often), from the last enumeration.
   std::vector<std::string> deniedPaths;

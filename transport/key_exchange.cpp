@@ -39,6 +39,7 @@ int KeyDevice::ReadReport(KeyHandle handle, uint8_t* report, uint16_t length, ui
 
 bool KeyDevice::AllocateChannel(KeyHandle readHandle, KeyHandle writeHandle, uint16_t inputLength,
                                 uint16_t outputLength) {
+  initFacts = KeyInitFacts();
   uint8_t nonce[CTAPHID_NONCE_LENGTH];
   std::random_device random;
   for (uint8_t& byte : nonce) byte = static_cast<uint8_t>(random());
@@ -66,6 +67,8 @@ bool KeyDevice::AllocateChannel(KeyHandle readHandle, KeyHandle writeHandle, uin
       return false;
     }
     std::memcpy(channelId, channel, 4);
+    const uint8_t* facts = channel + 4;
+    initFacts = {true, facts[0], facts[1], facts[2], facts[3], facts[4]};
     return true;
   }
 }

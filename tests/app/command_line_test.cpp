@@ -43,6 +43,7 @@ TEST(CommandLineTest, HelpNamesEveryOption) {
   for (const char* option : {"--report", "--json", "--simulate", "--security-key-info", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
+  EXPECT_NE(usage.find("\"Details\""), std::string::npos);
 }
 
 class FixedSettings : public SettingsSource {

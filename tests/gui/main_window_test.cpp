@@ -38,9 +38,13 @@ struct Window {
     if (aboutRuns != nullptr) services.runAbout = [aboutRuns](QWidget*) { ++*aboutRuns; };
     dialog = std::make_unique<CQuillmarkDlg>(services);
   }
+  // Every page's list, the seed's four first.
   std::vector<QTableView*> Lists() const {
-    return {dialog->infoListView(), dialog->fido2ListView(), dialog->u2fListView(),
-            dialog->securityKeyListView()};
+    std::vector<QTableView*> lists;
+    for (size_t page = 0; page < dialog->model().Pages().size(); ++page) {
+      lists.push_back(dialog->pageView(page));
+    }
+    return lists;
   }
   std::vector<QTableView*> ShownLists() const {
     std::vector<QTableView*> shown;
@@ -121,6 +125,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.dialog->windowTitle(), QString("Quillmark"));
     QStringList expected = {"Hardware info", "FIDO2 Certification", "U2F Certification"};
     if (fourPages) expected << "Security Key info";
+    expected << "Details";
     QCOMPARE(TabTexts(window.dialog->tabs()), expected);
     QCOMPARE(window.dialog->model().securityKeyInfoEnabled, fourPages);
 
@@ -139,17 +144,19 @@ class MainWindowTest : public QObject {
       FakeSettings settings(SettingKind::kString, fourPages ? "1" : "0");
       Window window(key, settings);
       CQuillmarkDlg& dialog = *window.dialog;
-      const std::vector<QTableView*> pageLists = {dialog.infoListView(), dialog.fido2ListView(),
-                                                  dialog.u2fListView(),
-                                                  dialog.securityKeyListView()};
-      for (int page : {1, 2, 0, 3, 2}) {
-        if (page >= dialog.tabs()->count()) continue;
+      // The tabs' lists: the seed's pages, then "Details".
+      std::vector<QTableView*> pageLists = {dialog.infoListView(), dialog.fido2ListView(),
+                                            dialog.u2fListView()};
+      if (fourPages) pageLists.push_back(dialog.securityKeyListView());
+      pageLists.push_back(dialog.pageView(4));
+      QCOMPARE(dialog.tabs()->count(), static_cast<int>(pageLists.size()));
+      for (int page : {1, 2, 0, 3, 2, fourPages ? 4 : 3}) {
         dialog.tabs()->setCurrentIndex(page);
         QCOMPARE(window.ShownLists(), std::vector<QTableView*>{pageLists[page]});
       }
       // Indexes without a page change nothing.
       dialog.tabs()->setCurrentIndex(1);
-      for (int page : {-1, 4, fourPages ? 99 : 3}) {
+      for (int page : {-1, fourPages ? 5 : 4, 99}) {
         dialog.OnSelChangeTab(page);
         QCOMPARE(window.ShownLists(), std::vector<QTableView*>{dialog.fido2ListView()});
       }

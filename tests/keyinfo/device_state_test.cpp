@@ -126,21 +126,25 @@ TEST_F(DeviceStateTest, RequestsOfOneRefreshInOrder) {
     commands.push_back(message.command);
     if (message.command == CTAPHID_MSG) ++apdus;
   }
-  // INIT, 13 APDUs, GetInfo, the hardware record request.
-  ASSERT_EQ(commands.size(), 16u);
+  // INIT, 13 APDUs, GetInfo, the hardware record request; then the two
+  // retries questions of the "Details" page.
+  ASSERT_EQ(commands.size(), 18u);
   EXPECT_EQ(commands.front(), CTAPHID_INIT);
   EXPECT_EQ(commands[14], CTAPHID_CBOR);
   EXPECT_EQ(device.receivedMessages[14].payload, std::vector<uint8_t>{0x04});
   EXPECT_EQ(apdus, 14u);
   EXPECT_EQ(device.receivedMessages[15].payload,
             (std::vector<uint8_t>{0x80, 0xE3, 0xEE, 0x80, 0x00}));
+  EXPECT_EQ(device.receivedMessages[16].payload[0], 0x06);
+  EXPECT_EQ(device.receivedMessages[17].payload[0], 0x06);
 }
 
 TEST_F(DeviceStateTest, SwitchOffSendsNoHardwareRequestAndLeavesTheListAlone) {
   SimDevice& device = platform.AddDevice(SimDeviceConfig());
   model.securityKeyList.AppendRow("stale");
   GetDeviceState(model, "", "");
-  EXPECT_EQ(device.receivedMessages.size(), 15u);
+  // The seed's 15 requests and the two retries questions.
+  EXPECT_EQ(device.receivedMessages.size(), 17u);
   EXPECT_EQ(model.securityKeyList.RowCount(), 1u);
 }
 

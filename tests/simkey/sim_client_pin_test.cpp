@@ -116,3 +116,27 @@ TEST_F(SimClientPinTest, KeyWithoutPinSaysSo) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SimClientPinTest, RetriesQuestionsTakeEitherProtocol) {
+  SimDeviceConfig config;
+  config.pinRetries = 6;
+  config.uvRetries = 4;
+  config.pinPowerCycle = true;
+  Start(config);
+  // {3: 6, 4: true} and {5: 4}, asked with protocol 1 or 2.
+  for (uint8_t protocol : {0x01, 0x02}) {
+    EXPECT_EQ(Cbor({0x06, 0xA2, 0x01, protocol, 0x02, 0x01}).payload,
+              (Bytes{0x00, 0xA2, 0x03, 0x06, 0x04, 0xF5}))
+        << int{protocol};
+    EXPECT_EQ(Cbor({0x06, 0xA2, 0x01, protocol, 0x02, 0x07}).payload,
+              (Bytes{0x00, 0xA1, 0x05, 0x04}))
+        << int{protocol};
+  }
+  // The other subcommands speak protocol 1 only; protocol 3 is no protocol.
+  EXPECT_EQ(Cbor({0x06, 0xA2, 0x01, 0x02, 0x02, 0x02}).payload, Bytes{0x02});
+  EXPECT_EQ(Cbor({0x06, 0xA2, 0x01, 0x03, 0x02, 0x01}).payload, Bytes{0x02});
+}
+
+}  // namespace

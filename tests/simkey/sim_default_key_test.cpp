@@ -125,11 +125,11 @@ TEST_F(SimDefaultKeyTest, GetInfoCarriesEveryMember) {
   Start();
   const Item info = GetInfo();
   ASSERT_EQ(info.major, 5);
-  ASSERT_EQ(info.Pairs(), 21u);
+  ASSERT_EQ(info.Pairs(), 31u);
   std::map<uint64_t, Item> members;
   for (size_t i = 0; i < info.Pairs(); ++i) {
     EXPECT_EQ(info.Key(i).major, 0);
-    EXPECT_EQ(info.Key(i).value, i + 1) << "keys 1 to 21 in order";
+    EXPECT_EQ(info.Key(i).value, i + 1) << "keys 1 to 31 in order";
     members[info.Key(i).value] = info.Value(i);
   }
   EXPECT_EQ(members[0x01].items.size(), std::size(SIMKEY_VERSIONS));
@@ -170,6 +170,12 @@ TEST_F(SimDefaultKeyTest, GetInfoCarriesEveryMember) {
   }
   EXPECT_EQ(members[0x13].Pairs(), std::size(SIMKEY_CERTIFICATIONS));
   EXPECT_EQ(members[0x13].Key(0).text, "FIDO");
+  // The members after CTAP 2.1's, each of its own type.
+  for (uint64_t key : {0x16u, 0x1Au, 0x1Fu}) EXPECT_EQ(members[key].major, 4) << key;
+  for (uint64_t key : {0x17u, 0x1Du}) EXPECT_EQ(members[key].major, 0) << key;
+  for (uint64_t key : {0x18u, 0x1Bu}) EXPECT_EQ(members[key].major, 7) << key;
+  for (uint64_t key : {0x19u, 0x1Cu, 0x1Eu}) EXPECT_EQ(members[key].major, 2) << key;
+  EXPECT_EQ(members[0x1C].text, SIMKEY_PIN_COMPLEXITY_POLICY_URL);
 }
 
 TEST_F(SimDefaultKeyTest, PinSetShowsInClientPin) {
@@ -177,7 +183,7 @@ TEST_F(SimDefaultKeyTest, PinSetShowsInClientPin) {
   config.pin = "123456";
   Start(config);
   const Item info = GetInfo();
-  ASSERT_EQ(info.Pairs(), 21u);
+  ASSERT_EQ(info.Pairs(), 31u);
   const Item& options = info.Value(3);
   bool found = false;
   for (size_t i = 0; i < options.Pairs(); ++i) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "simkey/sim_platform.h"
 #include "tests/simkey/sim_host.h"
 #include "tests/source_dir.h"
@@ -159,6 +161,39 @@ TEST(SimProfileTest, BadProfilesNameTheDeviceAndField) {
     EXPECT_FALSE(LoadSimProfile(c.json, devices, error));
     EXPECT_NE(error.find(c.error), std::string::npos) << error;
     EXPECT_EQ(devices.size(), 3u) << "left as it was";
+  }
+}
+
+TEST(SimProfileTest, RetriesAndInitReplyFields) {
+  std::vector<SimDeviceConfig> devices;
+  std::string error;
+  ASSERT_TRUE(LoadSimProfile(R"({"devices": [ {"uvRetries": 2, "pinPowerCycle": true,
+      "ctaphidProtocol": 1, "deviceVersion": [1, "0A", 255], "capabilities": "0D"}, {} ]})",
+                             devices, error))
+      << error;
+  ASSERT_EQ(devices.size(), 2u);
+  EXPECT_EQ(devices[0].uvRetries, 2u);
+  EXPECT_TRUE(devices[0].pinPowerCycle);
+  EXPECT_EQ(devices[0].ctaphidProtocol, 1u);
+  EXPECT_EQ(devices[0].deviceVersion, (std::array<uint8_t, 3>{1, 10, 255}));
+  EXPECT_EQ(devices[0].capabilities, 0x0D);
+  // The defaults: what the INIT reply of the default key says.
+  EXPECT_FALSE(devices[1].pinPowerCycle);
+  EXPECT_EQ(devices[1].ctaphidProtocol, 2u);
+  EXPECT_EQ(devices[1].deviceVersion, (std::array<uint8_t, 3>{5, 2, 7}));
+  EXPECT_EQ(devices[1].capabilities, 0x05);
+
+  const std::pair<const char*, const char*> kBad[] = {
+      {R"({"devices": [ {"deviceVersion": [5, 2]} ]})",
+       "device 0: deviceVersion: expected [major, minor, build]"},
+      {R"({"devices": [ {"deviceVersion": [5, 2, 256]} ]})", "deviceVersion[2]: 256 is larger"},
+      {R"({"devices": [ {"uvRetries": 256} ]})", "device 0: uvRetries: 256 is larger"},
+      {R"({"devices": [ {"capabilities": "100"} ]})", "device 0: capabilities: 256 is larger"},
+      {R"({"devices": [ {"pinPowerCycle": 1} ]})", "pinPowerCycle: expected true or false"},
+  };
+  for (const auto& [json, message] : kBad) {
+    EXPECT_FALSE(LoadSimProfile(json, devices, error)) << json;
+    EXPECT_NE(error.find(message), std::string::npos) << error;
   }
 }
 
