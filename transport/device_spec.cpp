@@ -128,6 +128,7 @@ bool ParseDeviceSpec(const std::string& text, DeviceSpec& out, std::string& erro
       return Fail(error, text, "vendor and product id must not be 0");
     }
     spec.kind = DeviceSpec::Kind::kVendorProduct;
+    spec.path = text;
   }
   out = std::move(spec);
   return true;

@@ -22,8 +22,9 @@ constexpr uint16_t DEVICE_SPEC_NETWORK_PRODUCT_ID = 0x0001;
 struct DeviceSpec {
   enum class Kind { kUdp, kTcp, kHidPath, kVendorProduct };
   Kind kind = Kind::kVendorProduct;
-  // The address as given ("udp:127.0.0.1:8111", without the id options) or
-  // the hidraw path: the interface's path and, for the network, its product.
+  // The address as given ("udp:127.0.0.1:8111", without the id options), the
+  // hidraw path or the ids as given: for the network, the interface's path
+  // and product string.
   std::string path;
   std::string host;  // brackets of an IPv6 address removed
   uint16_t port = 0;

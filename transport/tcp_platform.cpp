@@ -90,7 +90,7 @@ std::unique_ptr<NetworkLink> TcpPlatform::Connect(std::string& error, int& error
     return nullptr;
   }
   SocketFd stream = OpenSocket(authenticator.family(), SOCK_STREAM);
-  const std::string where = "cannot connect to " + FormatAddress(authenticator) + ": ";
+  const std::string where = FormatAddress(authenticator) + ": ";
   if (!stream.valid()) {
     errorCode = errno;
     error = where + ErrorText(errno);
