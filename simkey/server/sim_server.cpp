@@ -24,6 +24,7 @@ constexpr size_t kPacket = 64;
 constexpr size_t kReport = kPacket + 1;
 // Simulated time a keep-alive stands for, in real time here too.
 constexpr uint64_t kKeepAliveMs = 100;
+constexpr int kIdleWaitMs = 200;
 
 class Fd {
  public:
@@ -201,9 +202,10 @@ struct SimServer::State {
     }
   }
 
-  // Milliseconds until the device has something to send, or -1.
+  // Milliseconds until the device has something to send; an idle server
+  // still looks up now and then, so a stop asked from another thread is seen.
   int NextWaitMs() {
-    if (!device.holdsReply()) return -1;
+    if (!device.holdsReply()) return kIdleWaitMs;
     const uint64_t real = RealMs();
     const uint64_t due = clock.NowMs() > real ? clock.NowMs() - real : 0;
     return static_cast<int>(std::min<uint64_t>(due, kKeepAliveMs));
@@ -322,7 +324,7 @@ bool SimServer::Run(volatile const int& stop, std::string& error) {
 
     const int waitMs = s.NextWaitMs();
     timespec timeout{waitMs / 1000, (waitMs % 1000) * 1000000L};
-    const int ready = ppoll(waits, count, waitMs < 0 ? nullptr : &timeout, &waitMask);
+    const int ready = ppoll(waits, count, &timeout, &waitMask);
     if (ready < 0) {
       if (errno == EINTR) continue;
       error = "poll: " + Text(errno);

@@ -21,9 +21,9 @@ class SimServer {
   // "udp:127.0.0.1:8111:7112 tcp:127.0.0.1:8112": where it listens, in the
   // form Quillmark's --device takes.
   std::string Addresses() const;
-  // Serves until `stop` becomes non-zero (checked whenever a wait ends; the
-  // caller's signal handler interrupts the wait). Answers false on a socket
-  // failure, with the reason in `error`.
+  // Serves until `stop` becomes non-zero: checked whenever a wait ends, at
+  // least every 200 ms; a signal handler that sets it interrupts the wait.
+  // Answers false on a socket failure, with the reason in `error`.
   bool Run(volatile const int& stop, std::string& error);
 
  private:
