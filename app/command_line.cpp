@@ -89,6 +89,7 @@ std::string UsageText() {
          "                       with --simulate, a path or ids of a simulated device\n"
          "  -h, --help           show this text\n"
          "\n"
-         "Exit status: 0 when a key was shown, 1 when none was found or the --device\n"
-         "could not be reached, 2 for bad arguments.\n";
+         "Exit status: 0 when a key answered, 1 when none was found or the --device\n"
+         "could not be reached, 2 for bad arguments, 3 when a key was found but did not\n"
+         "answer.\n";
 }

@@ -26,3 +26,4 @@ std::string UsageText();
 constexpr int EXIT_KEY_SHOWN = 0;
 constexpr int EXIT_NO_KEY = 1;
 constexpr int EXIT_BAD_ARGUMENTS = 2;
+constexpr int EXIT_KEY_DID_NOT_ANSWER = 3;

@@ -5,6 +5,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+
+#include <mbedtls/platform_util.h>
 
 CDialogPIN::CDialogPIN(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -43,13 +46,29 @@ CDialogPIN::CDialogPIN(QWidget* parent)
 }
 
 void CDialogPIN::OnBnClickedOk() {
-  pinText = pinField_->text().toStdString();
+  QByteArray utf8 = pinField_->text().toUtf8();
+  pinText.assign(utf8.constData(), static_cast<size_t>(utf8.size()));
+  mbedtls_platform_zeroize(utf8.data(), static_cast<size_t>(utf8.size()));
   accept();
 }
 
 void CDialogPIN::OnBnClickedCancel() {
-  pinText.clear();
+  WipePin();
   QDialog::reject();
+}
+
+void CDialogPIN::WipePin() {
+  mbedtls_platform_zeroize(pinText.data(), pinText.size());
+  pinText.clear();
+  // The field's text is shared with this copy: overwriting the shared
+  // characters overwrites the field's own. Setting a new text also drops the
+  // field's undo history of the typed characters.
+  const QString typed = pinField_->text();
+  if (!typed.isEmpty()) {
+    QChar* characters = const_cast<QChar*>(typed.constData());
+    std::fill(characters, characters + typed.size(), QChar(u'\0'));
+  }
+  pinField_->setText(QString());
 }
 
 void CDialogPIN::reject() { OnBnClickedCancel(); }

@@ -20,6 +20,9 @@ class CDialogPIN : public QDialog {
   void OnBnClickedOk();
   // Cancel (also Escape): empties the text and closes with Rejected.
   void OnBnClickedCancel();
+  // Overwrites `pinText` and the field's text where they are stored, then
+  // empties both; for when the PIN has been copied to where it is used.
+  void WipePin();
 
   QLineEdit* pinField() const { return pinField_; }
   QPushButton* okButton() const { return okButton_; }

@@ -27,5 +27,6 @@ bool QtPrompt::AskPin(std::string* pin) {
   CDialogPIN dialog(owner_.data());
   const bool confirmed = dialog.exec() == QDialog::Accepted;
   *pin = confirmed ? dialog.pinText : std::string();
+  dialog.WipePin();
   return confirmed;
 }

@@ -64,7 +64,7 @@ CQuillmarkDlg::CQuillmarkDlg(const QuillmarkDlgServices& services, QWidget* pare
       opener_(services.opener != nullptr ? services.opener : &ownOpener_),
       prompt_(services.prompt != nullptr ? services.prompt : &ownPrompt_),
       runAbout_(services.runAbout),
-      deviceChange_(services.clock != nullptr ? *services.clock : SystemClock(),
+      deviceChange_(services.clock != nullptr ? *services.clock : KeyTransportClock(),
                     [this](const std::string& vidText, const std::string& pidText) {
                       GetDeviceState(vidText, pidText);
                     }) {
@@ -115,7 +115,7 @@ CQuillmarkDlg::CQuillmarkDlg(const QuillmarkDlgServices& services, QWidget* pare
   setMinimumSize(units.X(200), units.Y(120));
 
   KeyDevice::Instance().SetWaitHook([this] { OnKeyWaiting(); });
-  KeyClock* pollClock = services.clock != nullptr ? services.clock : &SystemClock();
+  KeyClock* pollClock = services.clock != nullptr ? services.clock : &KeyTransportClock();
   onFido2DoubleClick = [this](int row) { ::OnDblClkFido2List(model_, row, *prompt_, *opener_); };
   onU2fDoubleClick = [this, pollClock](int row) {
     ::OnDblClkU2fList(model_, row, *prompt_, *opener_, *pollClock);
@@ -290,6 +290,7 @@ void CQuillmarkDlg::GetDeviceState(const std::string& vidText, const std::string
 std::string CQuillmarkDlg::KeyStatusText() const {
   const std::vector<std::string>& denied = KeyDevice::Instance().deniedPaths;
   if (model_.infoList.RowCount() == 0) return NoKeyMessage(denied);
+  if (model_.keyDidNotAnswer) return KEY_DID_NOT_ANSWER_TEXT;
   return AccessProblemMessage(denied);
 }
 

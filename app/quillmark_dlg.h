@@ -40,10 +40,10 @@ enum QuillmarkPage : int {
 
 // What the window uses of the world; null takes the real thing.
 struct QuillmarkDlgServices {
-  SettingsSource* settings = nullptr;            // SystemSettings()
-  Opener* opener = nullptr;                      // the desktop's handlers
-  UserPrompt* prompt = nullptr;                  // message boxes owned by the window
-  KeyClock* clock = nullptr;                     // SystemClock(): the wait before a device refresh
+  SettingsSource* settings = nullptr;  // SystemSettings()
+  Opener* opener = nullptr;            // the desktop's handlers
+  UserPrompt* prompt = nullptr;        // message boxes owned by the window
+  KeyClock* clock = nullptr;           // KeyTransportClock(): the device-event wait, the U2F poll
   DeviceEventSource* deviceEvents = nullptr;     // none: no device events reach the window
   std::function<void(QWidget* owner)> runAbout;  // the about box, modally
 };

@@ -35,12 +35,12 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
     return EXIT_NO_KEY;
   }
   const bool keyShown = model.infoList.RowCount() > 0;
-  if (keyShown && !line.fetch.empty()) {
+  if (keyShown && !model.keyDidNotAnswer && !line.fetch.empty()) {
     ConsolePrompt prompt(in, err, line.pinStdin);
     if (line.fetch == "fido2") {
       FetchFido2Certificates(model, prompt);
     } else {
-      FetchU2fCertificate(model, prompt, KeyDevice::Instance().clock());
+      FetchU2fCertificate(model, prompt, KeyTransportClock());
     }
   }
 
@@ -55,5 +55,9 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
     return EXIT_NO_KEY;
   }
   if (!denied.empty()) err << "quillmark: " << AccessProblemMessage(denied) << "\n";
+  if (model.keyDidNotAnswer) {
+    err << "quillmark: " << KEY_DID_NOT_ANSWER_TEXT << "\n";
+    return EXIT_KEY_DID_NOT_ANSWER;
+  }
   return EXIT_KEY_SHOWN;
 }

@@ -68,8 +68,11 @@ bool ShouldVerify(const CertificateRowOptions& options, const X509Facts& facts) 
          facts.subject.find("Attestation") != std::string::npos;
 }
 
+// The attestation signature is ES256: a key that is not a P-256 key (RSA,
+// another curve, Ed25519) is never read as a P-256 point and does not verify.
 int Verify(const CertificateRowOptions& options, const X509Facts& facts, const uint8_t* signedData,
            uint32_t signedLength, const uint8_t* signature, uint32_t signatureLength) {
+  if (!facts.publicKeyIsP256) return -1;
   uint32_t keyLength = static_cast<uint32_t>(facts.publicKey.size());
   // A shorter key is passed whole and refused for its length.
   if (options.publicKeyFirst65 && keyLength > 65) keyLength = 65;

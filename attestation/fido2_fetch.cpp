@@ -8,6 +8,7 @@
 
 #include "attestation/certificate_display.h"
 #include "attestation/certificate_fetch.h"
+#include "attestation/make_credential_answer.h"
 #include "attestation/pin_protocol.h"
 #include "attestation/tab_state.h"
 #include "cbor/cbor_view.h"
@@ -32,7 +33,7 @@ namespace {
 constexpr uint32_t kMakeCredentialAnswerRoom = 5000;
 // authData followed by the client data hash.
 constexpr uint32_t kSignedDataCapacity = 1000;
-constexpr uint32_t kMaxAuthData = kSignedDataCapacity - sizeof TestClientDataHash;
+static_assert(MAKE_CREDENTIAL_MAX_AUTH_DATA + sizeof TestClientDataHash == kSignedDataCapacity);
 constexpr int kCertificatesShown = 3;
 
 const uint8_t kSelectFido[] = {0x00, 0xA4, 0x04, 0x00, 0x08, 0xA0, 0x00,
@@ -96,15 +97,16 @@ void FetchFido2Certificates(QuillmarkModel& model, UserPrompt& prompt) {
   if (withPin) {
     std::string pin;
     if (!prompt.AskPin(&pin)) return;
-    uint8_t token[32] = {};
-    const int32_t result = GetPinToken(pin, token, prompt);
+    uint8_t token[PIN_TOKEN_MAX_LENGTH] = {};
+    uint32_t tokenLength = 0;
+    const int32_t result = GetPinToken(pin, token, &tokenLength, prompt);
     mbedtls_platform_zeroize(pin.data(), pin.size());
     if (result > 0) prompt.Message(CtapStatusText(result), PromptIcon::kError, true);
     if (result != 0) {
       mbedtls_platform_zeroize(token, sizeof token);
       return;
     }
-    ComputePinAuth(token, TestClientDataHash, pinAuth);
+    ComputePinAuth(token, tokenLength, TestClientDataHash, pinAuth);
     mbedtls_platform_zeroize(token, sizeof token);
   }
 
@@ -118,33 +120,23 @@ void FetchFido2Certificates(QuillmarkModel& model, UserPrompt& prompt) {
   mbedtls_platform_zeroize(pinAuth, sizeof pinAuth);
   if (status != 0) return;
 
-  const CborView response(answer, answerLength);
-  const uint8_t* authData = nullptr;
-  uint32_t authDataLength = 0;
-  if (!response.FindIntKey(2).GetBytes(authData, authDataLength) || authDataLength == 0) return;
-  // The signed-data buffer holds no more.
-  if (authDataLength > kMaxAuthData) return;
-  uint8_t signedData[kSignedDataCapacity] = {};
-  std::memcpy(signedData, authData, authDataLength);
-  std::memcpy(signedData + authDataLength, TestClientDataHash, sizeof TestClientDataHash);
-  const uint32_t signedLength = authDataLength + sizeof TestClientDataHash;
-
-  const CborView statement = response.FindIntKey(3);
-  const uint8_t* signature = nullptr;
-  uint32_t signatureLength = 0;
-  if (!statement.FindTextKey("sig").GetBytes(signature, signatureLength) || signatureLength == 0) {
-    return;
-  }
-  const CborView x5c = statement.FindTextKey("x5c");
-  if (x5c.ItemLength() == 0) {
+  MakeCredentialAnswer read;
+  const int result = ReadMakeCredentialAnswer(answer, answerLength, &read);
+  if (result == MAKE_CREDENTIAL_BAD_ANSWER) return;
+  if (result == MAKE_CREDENTIAL_NO_X5C) {
     prompt.Message("No certificate information returned!", PromptIcon::kWarning, true);
     return;
   }
+  uint8_t signedData[kSignedDataCapacity] = {};
+  std::memcpy(signedData, read.authData, read.authDataLength);
+  std::memcpy(signedData + read.authDataLength, TestClientDataHash, sizeof TestClientDataHash);
+  const uint32_t signedLength = read.authDataLength + sizeof TestClientDataHash;
+
   for (int index = 0; index < kCertificatesShown; ++index) {
     const uint8_t* certificate = nullptr;
     uint32_t certificateLength = 0;
-    if (!x5c.ElementAt(index).GetBytes(certificate, certificateLength)) continue;
-    ShowCertificate(model, FIDO2_CERTIFICATE_OPTIONS, signedData, signedLength, signature,
-                    signatureLength, certificate, certificateLength, prompt);
+    if (!read.x5c.ElementAt(index).GetBytes(certificate, certificateLength)) continue;
+    ShowCertificate(model, FIDO2_CERTIFICATE_OPTIONS, signedData, signedLength, read.signature,
+                    read.signatureLength, certificate, certificateLength, prompt);
   }
 }

@@ -84,18 +84,22 @@ uint32_t WriteGetPinTokenRequest(const uint8_t platformX[32], const uint8_t plat
 }
 
 int32_t ReadPinTokenAnswer(const uint8_t* answer, uint32_t length, const uint8_t sharedSecret[32],
-                           uint8_t token[32]) {
+                           uint8_t token[PIN_TOKEN_MAX_LENGTH], uint32_t* tokenLength) {
   const CborView view(answer, answer == nullptr ? 0 : length);
   const uint8_t* encrypted = nullptr;
   uint32_t encryptedLength = 0;
   if (!view.FindIntKey(2).GetBytes(encrypted, encryptedLength)) return -1;
-  // Longer tokens (other multiples of 16) give their first 32 bytes, which
-  // CBC decrypts on their own.
-  if (encryptedLength < 32) return -1;
-  return AesCbc(MBEDTLS_AES_DECRYPT, sharedSecret, encrypted, 32, token);
+  if (encryptedLength == 0 || encryptedLength % 16 != 0 || encryptedLength > PIN_TOKEN_MAX_LENGTH) {
+    return -1;
+  }
+  const int32_t result =
+      AesCbc(MBEDTLS_AES_DECRYPT, sharedSecret, encrypted, encryptedLength, token);
+  if (result == 0) *tokenLength = encryptedLength;
+  return result;
 }
 
-int32_t GetPinToken(const std::string& pinText, uint8_t token[32], UserPrompt& prompt) {
+int32_t GetPinToken(const std::string& pinText, uint8_t token[PIN_TOKEN_MAX_LENGTH],
+                    uint32_t* tokenLength, UserPrompt& prompt) {
   if (pinText.empty()) {
     prompt.Message("PIN cannot be empty!", PromptIcon::kWarning, false);
     return -1;
@@ -128,14 +132,14 @@ int32_t GetPinToken(const std::string& pinText, uint8_t token[32], UserPrompt& p
   answerLength = sizeof answer;
   status = KeySendCbor(request, static_cast<int>(requestLength), answer, &answerLength);
   if (status != 0) return status;
-  return ReadPinTokenAnswer(answer, answerLength, sharedSecret, token);
+  return ReadPinTokenAnswer(answer, answerLength, sharedSecret, token, tokenLength);
 }
 
-void ComputePinAuth(const uint8_t pinToken[32], const uint8_t clientDataHash[32],
+void ComputePinAuth(const uint8_t* pinToken, uint32_t tokenLength, const uint8_t clientDataHash[32],
                     uint8_t pinAuth[16]) {
   uint8_t mac[32] = {};
-  mbedtls_md_hmac(mbedtls_md_info_from_type(MBEDTLS_MD_SHA256), pinToken, 32, clientDataHash, 32,
-                  mac);
+  mbedtls_md_hmac(mbedtls_md_info_from_type(MBEDTLS_MD_SHA256), pinToken, tokenLength,
+                  clientDataHash, 32, mac);
   std::memcpy(pinAuth, mac, 16);
   mbedtls_platform_zeroize(mac, sizeof mac);
 }

@@ -17,11 +17,17 @@ extern const uint8_t GET_KEY_AGREEMENT_REQUEST[6];
 // getPinToken request length, command byte included.
 constexpr uint32_t GET_PIN_TOKEN_REQUEST_LENGTH = 103;
 
-// `pinText`: the PIN as typed (UTF-8). Answers 0 with the 32-byte token, -1
-// (empty PIN, after the message; no token in the answer), a CTAP status or
-// transport code, 18, or a negative mbedTLS error code. The PIN text stays
-// the caller's to wipe, and so does the token once its pinAuth is computed.
-int32_t GetPinToken(const std::string& pinText, uint8_t token[32], UserPrompt& prompt);
+// Keys choose the token's length, a multiple of 16: 32 bytes mostly, 16 on
+// some CTAP 2.0 firmware.
+constexpr uint32_t PIN_TOKEN_MAX_LENGTH = 64;
+
+// `pinText`: the PIN as typed (UTF-8). Answers 0 with the token in `token`
+// and its length in `tokenLength`; -1 (empty PIN, after the message; no usable
+// token in the answer), a CTAP status or transport code, 18, or a negative
+// mbedTLS error code. The PIN text stays the caller's to wipe, and so does the
+// token once its pinAuth is computed.
+int32_t GetPinToken(const std::string& pinText, uint8_t token[PIN_TOKEN_MAX_LENGTH],
+                    uint32_t* tokenLength, UserPrompt& prompt);
 
 // Reads the key's key-agreement key from a getKeyAgreement answer, makes a
 // fresh platform key pair and answers the shared secret (SHA-256 of the ECDH
@@ -46,13 +52,16 @@ uint32_t WriteGetPinTokenRequest(const uint8_t platformX[32], const uint8_t plat
                                  const uint8_t pinHashEnc[16],
                                  uint8_t request[CTAP_REQUEST_BUFFER_SIZE]);
 
-// Reads the encrypted token (key 2) of a getPinToken answer and decrypts its
-// first 32 bytes into `token`. Answers 0; -1 when key 2 is no byte string of
-// at least 32 bytes (`token` untouched); or a negative mbedTLS error code.
+// Reads the encrypted token (key 2) of a getPinToken answer and decrypts it
+// whole into `token`. Answers 0 with its length in `tokenLength`; -1 when key
+// 2 is no byte string whose length is a multiple of 16 from 16 to
+// PIN_TOKEN_MAX_LENGTH (`token` and `tokenLength` untouched); or a negative
+// mbedTLS error code.
 int32_t ReadPinTokenAnswer(const uint8_t* answer, uint32_t length, const uint8_t sharedSecret[32],
-                           uint8_t token[32]);
+                           uint8_t token[PIN_TOKEN_MAX_LENGTH], uint32_t* tokenLength);
 
-void ComputePinAuth(const uint8_t pinToken[32], const uint8_t clientDataHash[32],
+// The first 16 bytes of HMAC-SHA-256 keyed with the whole token.
+void ComputePinAuth(const uint8_t* pinToken, uint32_t tokenLength, const uint8_t clientDataHash[32],
                     uint8_t pinAuth[16]);
 
 // Overwrites the characters of `text` with zeros before emptying it, for the

@@ -6,6 +6,7 @@
 #include "attestation/certificate_display.h"
 #include "attestation/certificate_fetch.h"
 #include "attestation/tab_state.h"
+#include "attestation/u2f_registration.h"
 #include "transport/ctaphid.h"
 #include "transport/key_device.h"
 
@@ -22,47 +23,32 @@ constexpr uint32_t kAnswerRoom = 9999;
 constexpr uint32_t kAccumulationCapacity = 5000;
 constexpr uint64_t kTouchWaitMs = 10000;
 constexpr uint32_t kPollIntervalMs = 200;
-constexpr uint32_t kMaxSignature = 256;
 constexpr uint16_t kConditionsNotSatisfied = 0x6985;
 constexpr uint16_t kWrongLength = 0x6700;
 constexpr uint16_t kNoPreciseDiagnosis = 0x6F00;
 constexpr uint16_t kSuccess = 0x9000;
 
-// The registration answer, read only within its bytes:
-//   05 | user public key (65) | L | key handle (L) | certificate (30 82 len) |
-//   signature (the rest)
-bool ShowRegistration(QuillmarkModel& model, const uint8_t* registration, uint32_t length,
+bool ShowRegistration(QuillmarkModel& model, const uint8_t* bytes, uint32_t length,
                       UserPrompt& prompt) {
-  constexpr uint32_t kPublicKeyLength = 65;
-  constexpr uint32_t kKeyHandleOffset = 1 + kPublicKeyLength + 1;
-  if (length < kKeyHandleOffset) return false;
-  const uint8_t* userPublicKey = registration + 1;
-  const uint32_t keyHandleLength = registration[1 + kPublicKeyLength];
-  const uint32_t certificateOffset = kKeyHandleOffset + keyHandleLength;
-  if (certificateOffset + 4 > length) return false;
-  const uint8_t* certificate = registration + certificateOffset;
-  if (certificate[0] != 0x30 || certificate[1] != 0x82) return false;
-  const uint32_t certificateLength = (certificate[2] << 8) + certificate[3] + 4;
-  if (certificateLength > length - certificateOffset) return false;
-  const uint32_t signatureLength = length - certificateOffset - certificateLength;
-  if (signatureLength > kMaxSignature) return false;
-  const uint8_t* signature = certificate + certificateLength;
+  U2fRegistration registration;
+  if (!ReadU2fRegistration(bytes, length, &registration)) return false;
 
   // What the registration signature covers.
-  uint8_t signedData[1 + 32 + 32 + 255 + kPublicKeyLength];
+  uint8_t signedData[1 + 32 + 32 + 255 + U2F_USER_PUBLIC_KEY_LENGTH];
   uint32_t signedLength = 0;
   signedData[signedLength++] = 0x00;
   std::memcpy(signedData + signedLength, U2fApplicationParameter, 32);
   signedLength += 32;
   std::memcpy(signedData + signedLength, U2fChallengeParameter, 32);
   signedLength += 32;
-  std::memcpy(signedData + signedLength, registration + kKeyHandleOffset, keyHandleLength);
-  signedLength += keyHandleLength;
-  std::memcpy(signedData + signedLength, userPublicKey, kPublicKeyLength);
-  signedLength += kPublicKeyLength;
+  std::memcpy(signedData + signedLength, registration.keyHandle, registration.keyHandleLength);
+  signedLength += registration.keyHandleLength;
+  std::memcpy(signedData + signedLength, registration.userPublicKey, U2F_USER_PUBLIC_KEY_LENGTH);
+  signedLength += U2F_USER_PUBLIC_KEY_LENGTH;
 
-  ShowCertificate(model, U2F_CERTIFICATE_OPTIONS, signedData, signedLength, signature,
-                  signatureLength, certificate, certificateLength, prompt);
+  ShowCertificate(model, U2F_CERTIFICATE_OPTIONS, signedData, signedLength, registration.signature,
+                  registration.signatureLength, registration.certificate,
+                  registration.certificateLength, prompt);
   return true;
 }
 

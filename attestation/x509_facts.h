@@ -1,5 +1,5 @@
-// The facts of a DER X.509 certificate that the certificate rows show, read
-// with mbedTLS and copied out, so they outlive the parse.
+// The facts of a DER X.509 certificate that the certificate rows show, copied
+// out of the certificate so they outlive the parse.
 #pragma once
 
 #include <cstdint>
@@ -14,11 +14,13 @@ struct CertificateTime {
   int hour = 0;
   int minute = 0;
   int second = 0;
+  friend bool operator==(const CertificateTime&, const CertificateTime&) = default;
 };
 
 struct CertificateExtension {
   std::vector<uint8_t> oid;    // the encoded OBJECT IDENTIFIER content
   std::vector<uint8_t> value;  // the extnValue OCTET STRING content
+  friend bool operator==(const CertificateExtension&, const CertificateExtension&) = default;
 };
 
 struct X509Facts {
@@ -33,10 +35,16 @@ struct X509Facts {
   CertificateTime notAfter;
   // The subjectPublicKey BIT STRING bytes (without the unused-bits byte).
   std::vector<uint8_t> publicKey;
+  // The key is an EC key on the named curve secp256r1 (P-256).
+  bool publicKeyIsP256 = false;
   std::vector<CertificateExtension> extensions;  // in encoded order
+  friend bool operator==(const X509Facts&, const X509Facts&) = default;
 };
 
-// False when the bytes are not a certificate mbedTLS can parse.
+// False when the bytes are not a DER certificate. mbedTLS parses the
+// certificate when it can (unknown extensions do not refuse it); a
+// certificate it refuses, for example for an Ed25519 key or signature, is read
+// by ReadX509FactsTolerant.
 bool ReadX509Facts(const uint8_t* der, uint32_t length, X509Facts& facts);
 
 // The value of the first extension with the dotted OID ("1.3.6.1.4.1.45724.2.1.1"),

@@ -25,14 +25,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       DeriveSharedSecret(answer.get(), length, kPlatformScalar, sharedSecret, platformX, platformY);
   if (derived != 0 && derived != PIN_CBOR_ERROR && derived >= 0) __builtin_trap();
 
-  uint8_t token[32];
+  uint8_t token[PIN_TOKEN_MAX_LENGTH];
   std::memset(token, 0xA5, sizeof token);
-  const int32_t read = ReadPinTokenAnswer(answer.get(), length, sharedSecret, token);
+  uint32_t tokenLength = 0xA5A5;
+  const int32_t read = ReadPinTokenAnswer(answer.get(), length, sharedSecret, token, &tokenLength);
   if (read == -1) {
     for (uint8_t b : token) {
       if (b != 0xA5) __builtin_trap();  // a refused answer leaves the token alone
     }
-  } else if (read != 0) {
+    if (tokenLength != 0xA5A5) __builtin_trap();
+  } else if (read != 0 || tokenLength == 0 || tokenLength % 16 != 0 ||
+             tokenLength > PIN_TOKEN_MAX_LENGTH) {
     __builtin_trap();
   }
   return 0;

@@ -1,5 +1,6 @@
 #include "keyinfo/device_state.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,9 @@
 #include "keyinfo/hardware_info.h"
 #include "transport/key_device.h"
 #include "transport/trace.h"
+
+const char* const KEY_DID_NOT_ANSWER_TEXT =
+    "The key did not answer. Unplug it and plug it in again.";
 
 namespace {
 
@@ -39,24 +43,13 @@ void AddAppletRow(ReportList& list, const AppletRow& row) {
   }
 }
 
-// Leading hex digits as a number, 0 when there are none (like wcstol with
-// base 16, without its sign and "0x" handling getting in the way).
-int HexPrefixValue(const std::string& text) {
-  long value = 0;
-  for (char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      break;
-    }
-    value = value * 16 + digit;
-    if (value > 0x7FFFFFFF) return 0x7FFFFFFF;
-  }
+// The ids as wcstol reads them with base 16: leading blanks, a sign and a
+// "0x" prefix are taken, then hex digits; 0 when there are none. A 32-bit
+// long saturates, as it does where the ids come from device paths.
+int HexIdValue(const std::string& text) {
+  const long long value = std::strtoll(text.c_str(), nullptr, 16);
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
   return static_cast<int>(value);
 }
 
@@ -77,12 +70,13 @@ void GetDeviceState(QuillmarkModel& model, const std::string& vidText, const std
   if (model.securityKeyInfoEnabled) model.securityKeyList.Clear();
 
   model.aaguidText.clear();
+  model.keyDidNotAnswer = false;
   keyHasPin = false;
   KeyLayerReady = true;
 
   KeyEnumerate();
   if (!vidText.empty() && !pidText.empty()) {
-    KeySelect(HexPrefixValue(vidText), HexPrefixValue(pidText));
+    KeySelect(HexIdValue(vidText), HexIdValue(pidText));
   } else {
     KeySelect(0, 0);
   }
@@ -114,18 +108,31 @@ void GetDeviceState(QuillmarkModel& model, const std::string& vidText, const std
       {QueryNdefPresent, "NDEF", RowRule::kPresence},
       {QueryU2fVersion, "U2F Version", RowRule::kTextNotEmpty},
   };
-  for (const AppletRow& row : kBeforeSeparator) AddAppletRow(list, row);
-  list.AppendRow("    ");
-  for (const AppletRow& row : kAfterSeparator) AddAppletRow(list, row);
+  // A key that has hung would keep every further request waiting for the
+  // whole time-out: one is enough to tell.
+  auto stopped = [&model] {
+    if (KeyLastExchangeTimedOut()) model.keyDidNotAnswer = true;
+    return model.keyDidNotAnswer;
+  };
+  for (const AppletRow& row : kBeforeSeparator) {
+    if (!stopped()) AddAppletRow(list, row);
+  }
+  if (!stopped()) list.AppendRow("    ");
+  for (const AppletRow& row : kAfterSeparator) {
+    if (!stopped()) AddAppletRow(list, row);
+  }
 
-  // Zero-filled: an answer that is the status byte alone reads as zeros.
-  uint8_t response[GETINFO_RESPONSE_CAPACITY];
-  std::memset(response, 0, sizeof response);
-  uint32_t responseLength = GETINFO_RESPONSE_CAPACITY;
-  const uint8_t getInfo[] = {0x04};
-  if (KeySendCbor(getInfo, sizeof getInfo, response, &responseLength) == 0) {
-    ShowGetInfo(model, CborView(response, responseLength));
-    ShowHardwareInfo(model);
+  if (!stopped()) {
+    // Zero-filled: an answer that is the status byte alone reads as zeros.
+    uint8_t response[GETINFO_RESPONSE_CAPACITY];
+    std::memset(response, 0, sizeof response);
+    uint32_t responseLength = GETINFO_RESPONSE_CAPACITY;
+    const uint8_t getInfo[] = {0x04};
+    if (KeySendCbor(getInfo, sizeof getInfo, response, &responseLength) == 0) {
+      ShowGetInfo(model, CborView(response, responseLength));
+      ShowHardwareInfo(model);
+    }
+    stopped();
   }
 
   KeyTrace("GetDeviceState End...\n");

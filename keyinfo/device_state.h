@@ -6,6 +6,12 @@
 
 #include "keyinfo/quillmark_model.h"
 
+// What the window's status line and the report say when a refresh met a key
+// that sent nothing back in time.
+extern const char* const KEY_DID_NOT_ANSWER_TEXT;
+
 // `vidText` and `pidText` hold the hex digits of the ids to select, or are
-// empty to take the first FIDO interface found.
+// empty to take the first FIDO interface found. A key that lets one exchange
+// time out is sent nothing more in this refresh: its rows end where they
+// stand and `model.keyDidNotAnswer` says so.
 void GetDeviceState(QuillmarkModel& model, const std::string& vidText, const std::string& pidText);

@@ -88,6 +88,8 @@ void ShowHardwareInfo(QuillmarkModel& model) {
   uint16_t status =
       KeySendApdu(HW_INFO_REQUEST, sizeof HW_INFO_REQUEST, reply, &replyLength, CTAPHID_MSG);
   if (status != STATUS_WORD_OK) {
+    // A key that has hung would only keep the second request waiting too.
+    if (KeyLastExchangeTimedOut()) return;
     replyLength = HW_INFO_CAPACITY;
     status = KeySendApdu(HW_INFO_REQUEST_ALT, sizeof HW_INFO_REQUEST_ALT, reply, &replyLength,
                          CTAPHID_MSG);

@@ -16,6 +16,9 @@ struct QuillmarkModel {
 
   // The key's AAGUID as 32 uppercase hex digits, or empty.
   std::string aaguidText;
+  // The last refresh found a key but gave up on it when it sent nothing back
+  // in time.
+  bool keyDidNotAnswer = false;
   // The switch for the "Security Key info" page.
   bool securityKeyInfoEnabled = false;
   // Last temporary certificate file written for each certification tab.

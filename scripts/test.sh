@@ -40,8 +40,12 @@ run_suite() {
   rm -f "$log"
 }
 
+# The main build is a distribution's: Release with Debian's hardening flags.
 echo "== build and tests"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_WERROR=ON \
+  -DCMAKE_C_FLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+  -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 cmake --build build -j"$jobs"
 run_suite build
 
@@ -60,7 +64,7 @@ fi
 if [ "${QUILLMARK_SKIP_SANITIZE:-0}" != 1 ]; then
   echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
   cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_SANITIZE=ON \
-    -DQUILLMARK_BENCH=OFF >/dev/null
+    -DQUILLMARK_BENCH=OFF -DQUILLMARK_WERROR=ON >/dev/null
   cmake --build build-sanitize -j"$jobs"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     run_suite build-sanitize
@@ -69,7 +73,7 @@ fi
 if [ "${QUILLMARK_SKIP_FUZZ:-0}" != 1 ]; then
   echo "== fuzz targets, ${fuzz_seconds} s each"
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUILLMARK_FUZZ=ON -DQUILLMARK_TESTS=OFF >/dev/null
+    -DQUILLMARK_FUZZ=ON -DQUILLMARK_TESTS=OFF -DQUILLMARK_WERROR=ON >/dev/null
   cmake --build build-fuzz -j"$jobs"
   for target in build-fuzz/fuzz/fuzz_*; do
     [ -x "$target" ] || continue

@@ -48,12 +48,20 @@ struct SimAttestationOptions {
   bool wrongSignature = false;      // "sig" is made over other data
 };
 
+// Simulated time that every REGISTER costs by default, as a real key's answer
+// does; a host that polls without pausing still sees time pass.
+constexpr uint32_t SIMKEY_U2F_REGISTER_MS = 20;
+
 // The built-in U2F REGISTER.
 struct SimU2fOptions {
   uint32_t touchDelayMs = 1500;     // 6985 until this much simulated time after the first REGISTER
   uint32_t pieces = 1;              // above 1: the registration in that many 61XX pieces
   bool firstPieceEmpty = false;     // the REGISTER answer itself carries no piece, only 61XX
   bool rejectExtended = false;      // 6700 to the extended-length form
+  uint16_t extendedFormStatus = 0;  // not 0: the extended-length form gets this status word
+  // Time each REGISTER answer takes (the first REGISTER counts its touch
+  // delay from when it arrived).
+  uint32_t registerAnswerMs = SIMKEY_U2F_REGISTER_MS;
   bool wrongSignature = false;      // the signature is made over other data
   bool corruptCertificate = false;  // the attestation certificate does not parse
 };

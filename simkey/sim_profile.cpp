@@ -222,6 +222,10 @@ bool ReadU2f(Reader& reader, const Json& value, const std::string& where, SimU2f
       if (!reader.Unsigned(item, fieldWhere, false, out.touchDelayMs)) return false;
     } else if (key == "pieces") {
       if (!Ranged(reader, item, fieldWhere, 1, 64, out.pieces)) return false;
+    } else if (key == "registerAnswerMs") {
+      if (!reader.Unsigned(item, fieldWhere, false, out.registerAnswerMs)) return false;
+    } else if (key == "extendedFormStatus") {
+      if (!reader.Unsigned(item, fieldWhere, true, out.extendedFormStatus)) return false;
     } else {
       return reader.Fail(fieldWhere, "unknown field");
     }

@@ -34,7 +34,7 @@ bool SimU2f::Answer(const SimDeviceConfig& config, const std::vector<uint8_t>& a
   }
   held_.clear();
   reply = Register(config.u2f, apdu);
-  clock_.Advance(SIMKEY_U2F_REGISTER_MS);
+  clock_.Advance(config.u2f.registerAnswerMs);
   return true;
 }
 
@@ -45,6 +45,7 @@ std::vector<uint8_t> SimU2f::Register(const SimU2fOptions& options,
   size_t leLength = 0;
   if (apdu.size() >= 7 && apdu[4] == 0x00) {
     if (options.rejectExtended) return Status(0x6700);
+    if (options.extendedFormStatus != 0) return Status(options.extendedFormStatus);
     if ((size_t{apdu[5]} << 8 | apdu[6]) != kParametersLength) return Status(0x6700);
     dataStart = 7;
     leLength = 2;
@@ -86,7 +87,11 @@ std::vector<uint8_t> SimU2f::Registration(const SimU2fOptions& options, const ui
   const std::vector<uint8_t> userKey = user.PublicKey();
   const std::vector<uint8_t> keyHandle = random_.Bytes(SIMKEY_U2F_KEY_HANDLE_LENGTH);
 
-  std::vector<uint8_t> signedData = {0x00};
+  // Sized up front: growing a one-byte vector here makes GCC 12's optimiser
+  // see a copy out of bounds that cannot happen (-Warray-bounds).
+  std::vector<uint8_t> signedData;
+  signedData.reserve(1 + 64 + keyHandle.size() + userKey.size());
+  signedData.push_back(0x00);
   Append(signedData, application, 32);
   Append(signedData, challenge, 32);
   Append(signedData, keyHandle.data(), keyHandle.size());

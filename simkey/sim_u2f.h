@@ -25,9 +25,6 @@
 #include "simkey/sim_config.h"
 #include "simkey/sim_crypto.h"
 
-// Simulated time that every REGISTER costs, as a real key's answer does; a
-// host that polls without pausing still sees time pass.
-constexpr uint32_t SIMKEY_U2F_REGISTER_MS = 20;
 constexpr size_t SIMKEY_U2F_KEY_HANDLE_LENGTH = 64;
 
 class SimU2f {

@@ -48,6 +48,10 @@ class KeyDevice {
   // Kept FIDO interfaces that exist but could not be opened (missing access
   // rights, most often), from the last enumeration.
   std::vector<std::string> deniedPaths;
+  // The last exchange failed because nothing (or not all of the reply) came
+  // back in time: the key may have hung, and every further request would
+  // wait as long again.
+  bool lastExchangeTimedOut = false;
 
   int Enumerate();
   // Sends one message on the selected interface and reassembles its reply.
@@ -92,7 +96,13 @@ class KeyDevice {
   DeviceSpec named_;
 };
 
+// The transport's clock as it is at each call (the system's, or the one a
+// test or the simulated key put in): the one time source of every wait.
+KeyClock& KeyTransportClock();
+
 int KeyEnumerate();
+// Whether the last exchange ended because the key sent nothing in time.
+bool KeyLastExchangeTimedOut();
 int KeySelect(int vendorId, int productId);
 int KeyGetSelected(KeyDeviceInfo* destination);
 

@@ -27,8 +27,12 @@ bool ReportLengthUsable(uint16_t length) {
 int KeyDevice::ReadReport(KeyHandle handle, uint8_t* report, uint16_t length, uint64_t deadline) {
   std::memset(report, 0, KEY_REPORT_BUFFER_SIZE);
   const uint64_t now = clock_->NowMs();
-  if (now >= deadline) return 0;
+  if (now >= deadline) {
+    lastExchangeTimedOut = true;
+    return 0;
+  }
   const int read = platform().Read(handle, report, length, static_cast<int>(deadline - now));
+  if (read == 0) lastExchangeTimedOut = true;
   if (read <= 0) return read;
   return read > length ? length : read;
 }
@@ -68,6 +72,7 @@ bool KeyDevice::AllocateChannel(KeyHandle readHandle, KeyHandle writeHandle, uin
 
 int KeyDevice::Exchange(const uint8_t* request, int requestLength, uint8_t* reply,
                         uint32_t* replyLength, uint8_t command) {
+  lastExchangeTimedOut = false;
   const KeyHandle readHandle = selected.readHandle;
   const KeyHandle writeHandle = selected.writeHandle;
   if (readHandle == KEY_INVALID_HANDLE || writeHandle == KEY_INVALID_HANDLE) return -1;
@@ -132,3 +137,5 @@ int KeyDevice::Exchange(const uint8_t* request, int requestLength, uint8_t* repl
     }
   }
 }
+
+bool KeyLastExchangeTimedOut() { return KeyDevice::Instance().lastExchangeTimedOut; }

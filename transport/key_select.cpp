@@ -63,6 +63,7 @@ int KeyDevice::Enumerate() {
   Close();
   openedCount = 0;
   deniedPaths.clear();
+  lastExchangeTimedOut = false;
 
   HidPlatform& hid = platform();
   std::vector<HidInterface> present;
@@ -129,11 +130,11 @@ int KeySelect(int vendorId, int productId) {
       return 1;
     }
   }
-  if (exactMatches == 1) {
-    key.needInit = true;
-    return 1;
-  }
-  return exactMatches > 1 ? 2 : 0;
+  if (exactMatches == 0) return 0;
+  // Twins with the same ids: the later one is selected, and the channel that
+  // an earlier exchange got from another key is no channel of this one.
+  key.needInit = true;
+  return exactMatches == 1 ? 1 : 2;
 }
 
 int KeyGetSelected(KeyDeviceInfo* destination) {

@@ -94,6 +94,17 @@ TEST(ReportCommandTest, NodeThatCannotBeOpenedIsNamed) {
   EXPECT_NE(run.err.find("/dev/hidraw7"), std::string::npos) << run.err;
 }
 
+TEST(ReportCommandTest, KeyThatDoesNotAnswerIsExitStatusThree) {
+  const std::string profile =
+      ProfileFile("silent.json", R"({"devices": [{"misbehave": {"silent": true}}]})");
+  const ReportRun run = Report({"--report", "--simulate", profile, "--fetch", "fido2"});
+  EXPECT_EQ(run.status, EXIT_KEY_DID_NOT_ANSWER);
+  EXPECT_EQ(run.err, "quillmark: The key did not answer. Unplug it and plug it in again.\n");
+  // The rows it has are shown; no fetch was tried.
+  EXPECT_NE(run.out.find("Simulated Key"), std::string::npos);
+  EXPECT_EQ(run.out.find("authenticatorGetInfo"), std::string::npos);
+}
+
 TEST(ReportCommandTest, BadProfileIsABadArgument) {
   const std::string profile = ProfileFile("bad.json", "{ not json");
   const ReportRun run = Report({"--report", "--simulate", profile});

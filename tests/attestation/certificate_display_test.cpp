@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <mbedtls/base64.h>
 
+#include <algorithm>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "attestation/tab_state.h"
 #include "attestation_test_util.h"
 #include "test_certificates.h"
+#include "x509_fixtures.h"
 
 namespace {
 
@@ -285,6 +288,83 @@ TEST_F(CertificateDisplayTest, ChainOfThreeGivesThreeBlocks) {
   EXPECT_EQ(rows.size(), 11u + 8u + 8u);
   EXPECT_EQ(model.fido2CertFiles.size(), 3u);
   EXPECT_EQ(Entries().size(), 3u);
+}
+
+// The first occurrence of `from` in `der` replaced by `to` (same length).
+std::vector<uint8_t> Patched(std::vector<uint8_t> der, const std::string& from,
+                             const std::string& to) {
+  const std::vector<uint8_t> a = FromHex(from), b = FromHex(to);
+  const auto at = std::search(der.begin(), der.end(), a.begin(), a.end());
+  EXPECT_NE(at, der.end()) << from;
+  if (at != der.end()) std::copy(b.begin(), b.end(), at);
+  return der;
+}
+
+// Certificates the full mbedTLS parse refuses: Ed25519 keys and signatures,
+// an unknown critical extension.
+TEST_F(CertificateDisplayTest, CertificatesBeyondTheFullParse) {
+  TestKey fixtureLeafKey = TestKey::P256(0x44);
+  const std::vector<uint8_t> good = fixtureLeafKey.Sign(signedData);
+  std::vector<uint8_t> otherData = signedData;
+  otherData[0] ^= 1;
+  const std::vector<uint8_t> wrong = fixtureLeafKey.Sign(otherData);
+  // The P-256 point of the leaf under another key algorithm or another curve.
+  const std::vector<uint8_t> notEcKey =
+      Patched(kP256UnderEd25519Root, "06072A8648CE3D0201", "06072A8648CE3D0202");
+  const std::vector<uint8_t> otherCurve =
+      Patched(kP256UnderEd25519Root, "06082A8648CE3D030107", "06082A8648CE3D030106");
+  const struct {
+    const char* name;
+    CertificateRowOptions options;
+    const std::vector<uint8_t>& der;
+    const std::vector<uint8_t>& signature;
+    const char* verify;
+  } cases[] = {
+      {"Ed25519 leaf, FIDO2", FIDO2_CERTIFICATE_OPTIONS, kEd25519AttestationLeaf, good, "NO"},
+      {"Ed25519 leaf, U2F", U2F_CERTIFICATE_OPTIONS, kEd25519AttestationLeaf, good, "NO"},
+      {"Ed25519 root: not verified", FIDO2_CERTIFICATE_OPTIONS, kEd25519Root, good, "(no row)"},
+      {"P-256 under Ed25519", FIDO2_CERTIFICATE_OPTIONS, kP256UnderEd25519Root, good, "YES"},
+      {"P-256 under Ed25519, U2F", U2F_CERTIFICATE_OPTIONS, kP256UnderEd25519Root, good, "YES"},
+      {"P-256 under Ed25519, wrong signature", FIDO2_CERTIFICATE_OPTIONS, kP256UnderEd25519Root,
+       wrong, "NO"},
+      {"unknown critical extension", FIDO2_CERTIFICATE_OPTIONS, kP256UnknownCritical, good, "YES"},
+      {"a P-256 point of another key algorithm", U2F_CERTIFICATE_OPTIONS, notEcKey, good, "NO"},
+      {"a P-256 point named as another curve", FIDO2_CERTIFICATE_OPTIONS, otherCurve, good, "NO"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    model = QuillmarkModel();
+    model.aaguidText = "514D2D53494D4B45592D414147554944";
+    prompt.messages.clear();
+    const Rows rows = Show(c.options, c.der, c.signature);
+    EXPECT_EQ(Value(rows, "Base64 encode"), MbedBase64(c.der));
+    EXPECT_EQ(Value(rows, "Version"), "V3");
+    EXPECT_EQ(Value(rows, "Verify Result"), c.verify);
+    EXPECT_TRUE(prompt.messages.empty());
+    EXPECT_EQ(ReadFile(CertificateFileMember(model, c.options.tab)), c.der);
+  }
+
+  model = QuillmarkModel();
+  model.aaguidText = "514D2D53494D4B45592D414147554944";
+  const Rows rows = Show(FIDO2_CERTIFICATE_OPTIONS, kEd25519AttestationLeaf, good);
+  const Rows expected = {
+      {" ", " "},
+      {"Version", "V3"},
+      {"Serial number", "5E D2 55 19 "},
+      {"User", "US, Quillmark Test, Authenticator Attestation, Ed25519 Attestation"},
+      {"Issuer", "Ed25519 Signers"},
+      {"Validity period", "2024-01-01 09:00:00 - 2100-01-01 08:59:59"},
+      // The Ed25519 key of the seed 10 11 .. 2F (python3-cryptography).
+      {"Public key",
+       "77 76 E8 70 B9 33 54 F2 A0 B2 4C 23 F2 A3 6C C4 E8 0E 22 32 18 C1 B9 79 26 FD D0 18 39 6A "
+       "2B 9B "},
+      {"Base64 encode", MbedBase64(kEd25519AttestationLeaf)},
+      {"Extentions(1.3.6.1.4.1.45724.2.1.1)", "03 02 04 30 ( USB, NFC )"},
+      {"Extentions(1.3.6.1.4.1.45724.1.1.4)",
+       "04 10 51 4D 2D 53 49 4D 4B 45 59 2D 41 41 47 55 49 44 "},
+      {"Verify Result", "NO"},
+  };
+  EXPECT_EQ(rows, expected);
 }
 
 TEST(TransportNames, NamedBitsInOrder) {

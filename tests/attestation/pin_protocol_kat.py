@@ -13,6 +13,10 @@ PLATFORM_SCALAR = bytes(range(1, 33))
 PEER_SCALAR = bytes.fromhex("7d2bd3a1c2f0e1d4b5a69788796a5b4c3d2e1f00112233445566778899aabbcc")
 PIN = b"1234"
 TOKEN = bytes.fromhex("00112233445566778899aabbccddeeff0f1e2d3c4b5a69788796a5b4c3d2e1f0")
+# Keys may hand out tokens of other multiples of 16 bytes.
+TOKEN16 = bytes.fromhex("f0e1d2c3b4a5968778695a4b3c2d1e0f")
+TOKEN64 = TOKEN + bytes.fromhex(
+    "a0a1a2a3a4a5a6a7a8a9aaabacadaeafb0b1b2b3b4b5b6b7b8b9babbbcbdbebf")
 CLIENT_DATA_HASH = bytes.fromhex(
     "6871349682 22ec17202e42505f8ed2b16ae22f16bb05b88c25db9e602645f141".replace(" ", ""))
 
@@ -42,9 +46,15 @@ shared_secret = hashlib.sha256(shared_x).digest()
 pin_hash_enc = aes_cbc(shared_secret, hashlib.sha256(PIN).digest()[:16])
 token_enc = aes_cbc(shared_secret, TOKEN)
 pin_auth = hmac.new(TOKEN, CLIENT_DATA_HASH, hashlib.sha256).digest()[:16]
+token16_enc = aes_cbc(shared_secret, TOKEN16)
+pin_auth16 = hmac.new(TOKEN16, CLIENT_DATA_HASH, hashlib.sha256).digest()[:16]
+token64_enc = aes_cbc(shared_secret, TOKEN64)
+pin_auth64 = hmac.new(TOKEN64, CLIENT_DATA_HASH, hashlib.sha256).digest()[:16]
 
 for name, value in [("platformX", platform_x), ("platformY", platform_y), ("peerX", peer_x),
                     ("peerY", peer_y), ("sharedSecret", shared_secret),
                     ("pinHashEnc", pin_hash_enc), ("tokenEnc", token_enc),
-                    ("pinAuth", pin_auth)]:
+                    ("pinAuth", pin_auth), ("token16Enc", token16_enc),
+                    ("pinAuth16", pin_auth16), ("token64Enc", token64_enc),
+                    ("pinAuth64", pin_auth64)]:
     print(f"{name} {value.hex().upper()}")

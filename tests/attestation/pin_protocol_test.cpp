@@ -31,6 +31,16 @@ const char kPinHashEnc[] = "38A7155EB002D070540FE3B963F3616F";
 const char kTokenEnc[] = "069517584AF2CDF762704EE54FC9CEED774D6892F693080683C58E31BEB0BE5B";
 const char kPinAuth[] = "32C715D77EB8E11A3C22BD37922F8AFB";
 const char kToken[] = "00112233445566778899AABBCCDDEEFF0F1E2D3C4B5A69788796A5B4C3D2E1F0";
+// Tokens of 16 and 64 bytes, and their pinAuth (HMAC keyed with the whole
+// token), from the same script.
+const char kToken16[] = "F0E1D2C3B4A5968778695A4B3C2D1E0F";
+const char kToken16Enc[] = "DF4A1FEAD60AECD2B7C76250D3786376";
+const char kPinAuth16[] = "AD25BC97E11F3F77889AE0242BAB3DCA";
+const char kToken64Tail[] = "A0A1A2A3A4A5A6A7A8A9AAABACADAEAFB0B1B2B3B4B5B6B7B8B9BABBBCBDBEBF";
+const char kToken64Enc[] =
+    "069517584AF2CDF762704EE54FC9CEED774D6892F693080683C58E31BEB0BE5B"
+    "DB5AD519827381ECEA34AD131725D31129B8F01C73750D7B1FE7FC93A6B20F58";
+const char kPinAuth64[] = "FA1D4B8A0157869A7FF2381547BA4BCC";
 const char kClientDataHash[] = "687134968222EC17202E42505F8ED2B16AE22F16BB05B88C25DB9E602645F141";
 
 // What goes under one COSE key coordinate of a key-agreement answer.
@@ -120,11 +130,19 @@ TEST(PinProtocolKnownAnswers, SharedSecretPinHashEncAndPinAuth) {
   ASSERT_EQ(ComputePinHashEnc("1234", secret.data(), pinHashEnc), 0);
   EXPECT_EQ(ToHex(pinHashEnc, 16), kPinHashEnc);
 
-  const std::vector<uint8_t> token = FromHex(kToken);
   const std::vector<uint8_t> clientDataHash = FromHex(kClientDataHash);
-  uint8_t pinAuth[16] = {};
-  ComputePinAuth(token.data(), clientDataHash.data(), pinAuth);
-  EXPECT_EQ(ToHex(pinAuth, 16), kPinAuth);
+  const struct {
+    std::string token;
+    const char* pinAuth;
+  } tokens[] = {
+      {kToken, kPinAuth}, {kToken16, kPinAuth16}, {std::string(kToken) + kToken64Tail, kPinAuth64}};
+  for (const auto& t : tokens) {
+    const std::vector<uint8_t> token = FromHex(t.token);
+    uint8_t pinAuth[16] = {};
+    ComputePinAuth(token.data(), static_cast<uint32_t>(token.size()), clientDataHash.data(),
+                   pinAuth);
+    EXPECT_EQ(ToHex(pinAuth, 16), t.pinAuth) << token.size() << "-byte token";
+  }
 }
 
 TEST(PinProtocolKnownAnswers, EcdhIsSymmetric) {
@@ -193,35 +211,54 @@ TEST(PinProtocolKeyAgreement, AnswerReading) {
 TEST(PinProtocolTokenAnswer, ReadsAndDecryptsTheFirst32Bytes) {
   const Coordinate x = Bytes(kPeerX), y = Bytes(kPeerY);
   const std::vector<uint8_t> tokenEnc = FromHex(kTokenEnc);
-  const std::vector<uint8_t> longer = Concat(tokenEnc, FromHex("00112233445566778899AABBCCDDEEFF"));
+  const std::vector<uint8_t> token16Enc = FromHex(kToken16Enc);
+  const std::vector<uint8_t> token64Enc = FromHex(kToken64Enc);
+  const std::vector<uint8_t> token48Enc(token64Enc.begin(), token64Enc.begin() + 48);
+  const std::vector<uint8_t> token80Enc = Concat(token64Enc, token16Enc);
   const std::vector<uint8_t> short31(tokenEnc.begin(), tokenEnc.end() - 1);
-  const std::vector<uint8_t> short16(tokenEnc.begin(), tokenEnc.begin() + 16);
+  const std::vector<uint8_t> short15(token16Enc.begin(), token16Enc.end() - 1);
   const std::vector<uint8_t> empty;
+  const std::string token64 = std::string(kToken) + kToken64Tail;
   struct Case {
     const char* name;
     std::vector<uint8_t> answer;
-    int32_t expected;
+    std::string token;  // empty: refused with -1
   } const cases[] = {
-      {"32-byte token", ClientPinAnswer(x, y, &tokenEnc), 0},
-      {"48-byte token", ClientPinAnswer(x, y, &longer), 0},
-      {"31-byte token", ClientPinAnswer(x, y, &short31), -1},
-      {"16-byte token", ClientPinAnswer(x, y, &short16), -1},
-      {"empty token", ClientPinAnswer(x, y, &empty), -1},
-      {"no key 2", ClientPinAnswer(x, y), -1},
-      {"key 2 a text string", FromHex("A1 02 62 41 42"), -1},
-      {"token cut off by the answer's end", FromHex("A1 02 58 20 00 01 02 03"), -1},
-      {"empty answer", {}, -1},
+      {"32-byte token", ClientPinAnswer(x, y, &tokenEnc), kToken},
+      {"16-byte token", ClientPinAnswer(x, y, &token16Enc), kToken16},
+      {"48-byte token", ClientPinAnswer(x, y, &token48Enc), token64.substr(0, 96)},
+      {"64-byte token", ClientPinAnswer(x, y, &token64Enc), token64},
+      {"80-byte token", ClientPinAnswer(x, y, &token80Enc), ""},
+      {"31-byte token", ClientPinAnswer(x, y, &short31), ""},
+      {"15-byte token", ClientPinAnswer(x, y, &short15), ""},
+      {"empty token", ClientPinAnswer(x, y, &empty), ""},
+      {"no key 2", ClientPinAnswer(x, y), ""},
+      {"key 2 a text string", FromHex("A1 02 62 41 42"), ""},
+      {"token cut off by the answer's end", FromHex("A1 02 58 20 00 01 02 03"), ""},
+      {"empty answer", {}, ""},
   };
   const std::vector<uint8_t> secret = FromHex(kSharedSecret);
   for (const Case& c : cases) {
     std::vector<uint8_t> exact(c.answer);
-    uint8_t token[32];
+    uint8_t token[PIN_TOKEN_MAX_LENGTH];
     std::memset(token, 0xEE, sizeof token);
-    EXPECT_EQ(ReadPinTokenAnswer(exact.empty() ? nullptr : exact.data(),
-                                 static_cast<uint32_t>(exact.size()), secret.data(), token),
-              c.expected)
+    uint32_t tokenLength = 99;
+    EXPECT_EQ(
+        ReadPinTokenAnswer(exact.empty() ? nullptr : exact.data(),
+                           static_cast<uint32_t>(exact.size()), secret.data(), token, &tokenLength),
+        c.token.empty() ? -1 : 0)
         << c.name;
-    EXPECT_EQ(ToHex(token, 32), c.expected == 0 ? kToken : std::string(64, 'E')) << c.name;
+    if (c.token.empty()) {
+      EXPECT_EQ(tokenLength, 99u) << c.name;
+      EXPECT_EQ(ToHex(token, sizeof token), std::string(2 * sizeof token, 'E')) << c.name;
+    } else {
+      ASSERT_EQ(tokenLength, c.token.size() / 2) << c.name;
+      EXPECT_EQ(ToHex(token, tokenLength), c.token) << c.name;
+      // Nothing written past the token.
+      EXPECT_EQ(ToHex(token + tokenLength, sizeof token - tokenLength),
+                std::string(2 * (sizeof token - tokenLength), 'E'))
+          << c.name;
+    }
   }
 }
 
@@ -281,8 +318,9 @@ class GetPinTokenTest : public ::testing::Test {
 TEST_F(GetPinTokenTest, EmptyPinShowsTheMessageAndSendsNothing) {
   SimDevice& device = PlugKey({0x00});
   const size_t callsBefore = platform.platformCalls();
-  uint8_t token[32] = {};
-  EXPECT_EQ(GetPinToken("", token, prompt), -1);
+  uint8_t token[PIN_TOKEN_MAX_LENGTH] = {};
+  uint32_t tokenLength = 0;
+  EXPECT_EQ(GetPinToken("", token, &tokenLength, prompt), -1);
   ASSERT_EQ(prompt.messages.size(), 1u);
   EXPECT_EQ(prompt.messages[0].text, "PIN cannot be empty!");
   EXPECT_EQ(prompt.messages[0].icon, PromptIcon::kWarning);
@@ -292,15 +330,17 @@ TEST_F(GetPinTokenTest, EmptyPinShowsTheMessageAndSendsNothing) {
 }
 
 TEST_F(GetPinTokenTest, LayerNotReadyIsATransportError) {
-  uint8_t token[32] = {};
-  EXPECT_EQ(GetPinToken("1234", token, prompt), KEY_STATUS_TRANSPORT_ERROR);
+  uint8_t token[PIN_TOKEN_MAX_LENGTH] = {};
+  uint32_t tokenLength = 0;
+  EXPECT_EQ(GetPinToken("1234", token, &tokenLength, prompt), KEY_STATUS_TRANSPORT_ERROR);
   EXPECT_TRUE(prompt.messages.empty());
 }
 
 TEST_F(GetPinTokenTest, CtapErrorOfTheKeyIsTheAnswer) {
   SimDevice& device = PlugKey({0x31});
-  uint8_t token[32] = {};
-  EXPECT_EQ(GetPinToken("1234", token, prompt), 0x31);
+  uint8_t token[PIN_TOKEN_MAX_LENGTH] = {};
+  uint32_t tokenLength = 0;
+  EXPECT_EQ(GetPinToken("1234", token, &tokenLength, prompt), 0x31);
   const auto sent = SentCbor(device);
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(ToHex(sent[0]), "06A201010202");
@@ -309,24 +349,27 @@ TEST_F(GetPinTokenTest, CtapErrorOfTheKeyIsTheAnswer) {
 TEST_F(GetPinTokenTest, UnreadableKeyAgreementStopsBeforeGetPinToken) {
   SimDevice& device =
       PlugKey(Concat({0x00}, ClientPinAnswer(Bytes(kPeerX), Bytes(std::string(kPeerY, 62)))));
-  uint8_t token[32] = {};
-  EXPECT_EQ(GetPinToken("1234", token, prompt), PIN_CBOR_ERROR);
+  uint8_t token[PIN_TOKEN_MAX_LENGTH] = {};
+  uint32_t tokenLength = 0;
+  EXPECT_EQ(GetPinToken("1234", token, &tokenLength, prompt), PIN_CBOR_ERROR);
   EXPECT_EQ(SentCbor(device).size(), 1u);
 }
 
-TEST_F(GetPinTokenTest, ShortTokenAnswersMinusOne) {
+TEST_F(GetPinTokenTest, TokenOfNoMultipleOf16AnswersMinusOne) {
   const std::vector<uint8_t> short31(31, 0x5A);
   PlugKey(Concat({0x00}, ClientPinAnswer(Bytes(kPeerX), Bytes(kPeerY), &short31)));
-  uint8_t token[32] = {};
-  EXPECT_EQ(GetPinToken("1234", token, prompt), -1);
+  uint8_t token[PIN_TOKEN_MAX_LENGTH] = {};
+  uint32_t tokenLength = 0;
+  EXPECT_EQ(GetPinToken("1234", token, &tokenLength, prompt), -1);
 }
 
 TEST_F(GetPinTokenTest, TokenFromTheKeysAnswer) {
   const std::vector<uint8_t> tokenEnc = FromHex(kTokenEnc);
   SimDevice& device =
       PlugKey(Concat({0x00}, ClientPinAnswer(Bytes(kPeerX), Bytes(kPeerY), &tokenEnc)));
-  uint8_t token[32] = {};
-  ASSERT_EQ(GetPinToken("1234", token, prompt), 0);
+  uint8_t token[PIN_TOKEN_MAX_LENGTH] = {};
+  uint32_t tokenLength = 0;
+  ASSERT_EQ(GetPinToken("1234", token, &tokenLength, prompt), 0);
 
   const auto sent = SentCbor(device);
   ASSERT_EQ(sent.size(), 2u);
@@ -341,6 +384,7 @@ TEST_F(GetPinTokenTest, TokenFromTheKeysAnswer) {
   uint8_t pinHashEnc[16];
   ASSERT_EQ(ComputePinHashEnc("1234", secret.data(), pinHashEnc), 0);
   EXPECT_EQ(ToHex(request.data() + 87, 16), ToHex(pinHashEnc, 16));
+  ASSERT_EQ(tokenLength, 32u);
   EXPECT_EQ(ToHex(token, 32), ToHex(AesCbcDecrypt(secret, tokenEnc)));
 }
 

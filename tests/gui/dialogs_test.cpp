@@ -162,16 +162,38 @@ class DialogsTest : public QObject {
   void AskPinUsesThePinDialog() {
     QtPrompt prompt;
     for (bool pressOk : {true, false}) {
+      // Shares its characters with the field's text: it shows whether the
+      // field's own copy of the PIN was overwritten.
+      QString fieldText;
       AnswerNextModal([&](QWidget* modal) {
         auto* dialog = qobject_cast<CDialogPIN*>(modal);
         QVERIFY(dialog != nullptr);
         QTest::keyClicks(dialog->pinField(), "2468");
+        fieldText = dialog->pinField()->text();
         QTest::keyClick(dialog->pinField(), pressOk ? Qt::Key_Return : Qt::Key_Escape);
       });
       std::string pin = "stale";
       QCOMPARE(prompt.AskPin(&pin), pressOk);
       QCOMPARE(pin, pressOk ? std::string("2468") : std::string());
+      QCOMPARE(fieldText.size(), 4);
+      QCOMPARE(fieldText, QString(4, QChar(u'\0')));
     }
+  }
+
+  void WipePinOverwritesBothCopies() {
+    CDialogPIN dialog;
+    QTest::keyClicks(dialog.pinField(), "135790");
+    const QString fieldText = dialog.pinField()->text();
+    dialog.OnBnClickedOk();
+    QCOMPARE(dialog.pinText, std::string("135790"));
+    const char* kept = dialog.pinText.data();
+    dialog.WipePin();
+    QVERIFY(dialog.pinText.empty());
+    QVERIFY(dialog.pinField()->text().isEmpty());
+    QVERIFY(!dialog.pinField()->isUndoAvailable());
+    QCOMPARE(fieldText, QString(6, QChar(u'\0')));
+    // Short strings live inside the string object: the old bytes are zero.
+    QCOMPARE(std::string(kept, 6), std::string(6, '\0'));
   }
 
   void OpenerHandsAddressesAndFilesToTheDesktop() {

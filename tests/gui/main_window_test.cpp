@@ -404,6 +404,19 @@ class MainWindowTest : public QObject {
     QCOMPARE(dialog.statusLine()->text(), QString());
   }
 
+  void KeyThatDoesNotAnswerIsSaidPlainly() {
+    SimKeyScope key;
+    SimDeviceConfig config;
+    config.misbehave.silent = true;
+    key.platform.AddDevice(config);
+    FakeSettings settings;
+    Window window(key, settings);
+    QCOMPARE(window.dialog->statusLine()->text(),
+             QString("The key did not answer. Unplug it and plug it in again."));
+    QCOMPARE(window.dialog->infoListView()->model()->rowCount(), 4);
+    QCOMPARE(key.platform.clock().NowMs(), uint64_t(KEY_READ_TIMEOUT_MS));
+  }
+
   void AccessProblemsAreSaidPlainly() {
     {
       SimKeyScope key;

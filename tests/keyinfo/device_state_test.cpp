@@ -216,10 +216,18 @@ TEST_F(DeviceStateTest, SelectionByIds) {
     const char* shown;  // nullptr: the lists stay empty
   };
   const Case cases[] = {
-      {"", "", "First"},         {"096E", "", "First"},  // one text empty: the first FIDO device
+      {"", "", "First"},
+      {"096E", "", "First"},     // one text empty: the first FIDO device
       {"2CCF", "000A", "Twin"},  // two with the same ids: the one enumerated last
-      {"2ccf", "000a", "Twin"},  {"1915", "521F", nullptr},  // not attached
-      {"046D", "C52B", nullptr},                             // some other USB device
+      {"2ccf", "000a", "Twin"},
+      {"1915", "521F", nullptr},  // not attached
+      {"046D", "C52B", nullptr},  // some other USB device
+      // Read as wcstol reads base 16: blanks, a sign and 0x are taken.
+      {" 2CCF", "0x000A", "Twin"},
+      {"+2CCF", "\t0XA", "Twin"},
+      {"-001", "000A", nullptr},  // a negative id matches nothing, not the first key
+      {"Z", "000A", "First"},     // no digits reads as 0: any first key
+      {"FFFFFFFFFF", "000A", nullptr},
   };
   for (const Case& c : cases) {
     GetDeviceState(model, c.vid, c.pid);
@@ -233,6 +241,94 @@ TEST_F(DeviceStateTest, SelectionByIds) {
   }
   GetDeviceState(model, "2CCF", "000A");
   EXPECT_EQ(Value(model.infoList, "PID"), "000A");
+}
+
+TEST_F(DeviceStateTest, LaterTwinAfterAnotherKeyShowsEveryRow) {
+  SimDeviceConfig first;
+  first.product = "First";
+  SimDeviceConfig twin;
+  twin.vendorId = 0x2CCF;
+  twin.productId = 0x000A;
+  platform.AddDevice(first);
+  platform.AddDevice(twin);
+  twin.product = "Twin";
+  SimDevice& later = platform.AddDevice(twin);
+
+  // The start-up refresh talks to the first key on a channel it gave; the
+  // device event then names the twins' ids.
+  GetDeviceState(model, "", "");
+  GetDeviceState(model, "2CCF", "000A");
+  EXPECT_EQ(Value(model.infoList, "Device name"), "Twin");
+  const std::vector<std::string> captions = Captions(model.infoList);
+  ASSERT_GT(captions.size(), kAppletCaptions.size());
+  EXPECT_EQ(std::vector<std::string>(captions.begin(), captions.begin() + kAppletCaptions.size()),
+            kAppletCaptions);
+  EXPECT_EQ(model.aaguidText, "514D2D53494D4B45592D414147554944");
+  EXPECT_FALSE(later.receivedMessages.empty());
+}
+
+TEST_F(DeviceStateTest, KeyThatDoesNotAnswerCostsOneTimeOut) {
+  const std::vector<std::string> identity = {"Device name", "VID", "PID", "Firmware Version"};
+  const std::vector<std::string> applets(kAppletCaptions.begin(), kAppletCaptions.end() - 1);
+  struct Case {
+    const char* name;
+    void (*misbehave)(SimMisbehaviour&);
+    bool answers;
+    size_t requests;  // not counting channel allocations
+    std::vector<std::string> captions;
+  } const cases[] = {
+      {"silent after the channel", [](SimMisbehaviour& m) { m.silent = true; }, false, 1, identity},
+      {"silent from the start",
+       [](SimMisbehaviour& m) {
+         m.silent = true;
+         m.silentInit = true;
+       },
+       false, 0, identity},
+      // Only the GetInfo answer needs more than one packet: the applet rows
+      // stand, the hardware record is not asked for.
+      {"long reply cut off", [](SimMisbehaviour& m) { m.truncatedReply = true; }, false, 14,
+       applets},
+      // An error is an answer: each query makes its first request, and GetInfo
+      // is asked.
+      {"CTAPHID error to everything",
+       [](SimMisbehaviour& m) { m.ctaphidError = 0x06; },
+       true,
+       9,
+       {"Device name", "VID", "PID", "Firmware Version", "    "}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimKeyPlatform keys;
+    KeyDevice::Instance().SetPlatform(&keys);
+    KeyDevice::Instance().SetClock(&keys.clock());
+    SimDeviceConfig config;
+    c.misbehave(config.misbehave);
+    SimDevice& device = keys.AddDevice(config);
+    model.securityKeyInfoEnabled = true;
+
+    const uint64_t start = keys.clock().NowMs();
+    GetDeviceState(model, "", "");
+    const uint64_t waited = keys.clock().NowMs() - start;
+    size_t requests = 0;
+    for (const SimDevice::Message& message : device.receivedMessages) {
+      requests += message.command != CTAPHID_INIT;
+    }
+    EXPECT_EQ(model.keyDidNotAnswer, !c.answers);
+    EXPECT_EQ(requests, c.requests);
+    EXPECT_EQ(Captions(model.infoList), c.captions);
+    EXPECT_EQ(model.fido2List.RowCount(), 1u);
+    EXPECT_EQ(model.securityKeyList.RowCount(), 0u);
+    if (!c.answers) {
+      EXPECT_EQ(waited, static_cast<uint64_t>(KEY_READ_TIMEOUT_MS)) << "one time-out";
+      // The next refresh tries again.
+      device.config.misbehave = SimMisbehaviour();
+      GetDeviceState(model, "", "");
+      EXPECT_FALSE(model.keyDidNotAnswer);
+      EXPECT_GT(model.infoList.RowCount(), kAppletCaptions.size());
+    }
+    KeyDevice::Instance().SetPlatform(&platform);
+    KeyDevice::Instance().SetClock(&platform.clock());
+  }
 }
 
 TEST_F(DeviceStateTest, NoKeyLeavesEveryListEmpty) {

@@ -5,19 +5,9 @@
 
 #include "simkey/sim_platform.h"
 #include "tests/simkey/sim_host.h"
-
-#ifndef QUILLMARK_SOURCE_DIR
-#define QUILLMARK_SOURCE_DIR "."
-#endif
+#include "tests/source_dir.h"
 
 namespace {
-
-// The repository root, found from this file's own path.
-std::string SourceDir() {
-  const std::string file = __FILE__;
-  const size_t cut = file.rfind("/tests/simkey/");
-  return cut == std::string::npos ? QUILLMARK_SOURCE_DIR : file.substr(0, cut);
-}
 
 TEST(SimProfileTest, ReadsEveryField) {
   const std::string json = R"({ "comment": "two devices", "devices": [ {

@@ -68,14 +68,15 @@ TEST_F(KeySelectTest, SelectionRules) {
   EXPECT_EQ(KeyGetSelected(nullptr), 1);
 }
 
-TEST_F(KeySelectTest, AmbiguousSelectionKeepsTheChannelPending) {
+TEST_F(KeySelectTest, AmbiguousSelectionAllocatesANewChannel) {
   platform.AddDevice(Device(0x2CCF, 0x0880));
   platform.AddDevice(Device(0x2CCF, 0x0880));
   KeyEnumerate();
   KeyDevice& key = KeyDevice::Instance();
   key.needInit = false;
   EXPECT_EQ(KeySelect(0x2CCF, 0x0880), 2);
-  EXPECT_FALSE(key.needInit);
+  EXPECT_TRUE(key.needInit);
+  key.needInit = false;
   EXPECT_EQ(KeySelect(0, 0), 1);
   EXPECT_TRUE(key.needInit);
 }

@@ -1,0 +1,33 @@
+// The reading of an authenticatorMakeCredential answer on arbitrary CBOR, and
+// of the certificates its "x5c" holds. The answer lives in a heap block of
+// exactly its size, so a read past it trips AddressSanitizer.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "attestation/make_credential_answer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 5000) return 0;
+  std::unique_ptr<uint8_t[]> answer(new uint8_t[size]);
+  if (size != 0) std::memcpy(answer.get(), data, size);
+  MakeCredentialAnswer read;
+  const int result = ReadMakeCredentialAnswer(answer.get(), static_cast<uint32_t>(size), &read);
+  if (result == MAKE_CREDENTIAL_BAD_ANSWER) return 0;
+  if (result != MAKE_CREDENTIAL_OK && result != MAKE_CREDENTIAL_NO_X5C) __builtin_trap();
+  if (read.authDataLength == 0 || read.authDataLength > MAKE_CREDENTIAL_MAX_AUTH_DATA ||
+      read.signatureLength == 0) {
+    __builtin_trap();
+  }
+  volatile uint8_t sum = 0;
+  for (uint32_t i = 0; i < read.authDataLength; ++i) sum += read.authData[i];
+  for (uint32_t i = 0; i < read.signatureLength; ++i) sum += read.signature[i];
+  for (int index = 0; index < 3; ++index) {
+    const uint8_t* certificate = nullptr;
+    uint32_t length = 0;
+    if (!read.x5c.ElementAt(index).GetBytes(certificate, length)) continue;
+    for (uint32_t i = 0; i < length; ++i) sum += certificate[i];
+  }
+  return 0;
+}
