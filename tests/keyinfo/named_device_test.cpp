@@ -7,15 +7,11 @@
 #include "keyinfo/device_state.h"
 #include "simkey/sim_platform.h"
 #include "simkey/sim_profile.h"
+#include "tests/source_dir.h"
 #include "transport/device_spec.h"
 #include "transport/key_device.h"
 
 namespace {
-
-std::string SourceDir() {
-  const std::string file = __FILE__;
-  return file.substr(0, file.rfind("/tests/keyinfo/"));
-}
 
 class NamedDeviceTest : public ::testing::Test {
  protected:
