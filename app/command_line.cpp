@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "transport/device_spec.h"
+
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine line;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -20,6 +22,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       line.fetch = args[++i];
     } else if (arg == "--pin-stdin") {
       line.pinStdin = true;
+    } else if (arg == "--device") {
+      DeviceSpec spec;
+      std::string problem = "--device needs a value";
+      if (i + 1 >= args.size() || !ParseDeviceSpec(args[i + 1], spec, problem)) {
+        line.error = problem + "\n" + DeviceSpecGrammar();
+        return line;
+      }
+      line.device = args[++i];
     } else if (arg == "--simulate") {
       line.simulate = true;
       // A profile follows only when the next argument is not an option.
@@ -33,13 +43,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   if (line.securityKeyInfo && !line.report) line.error = "--security-key-info needs --report";
   if (!line.fetch.empty() && !line.report) line.error = "--fetch needs --report";
   if (line.pinStdin && line.fetch.empty()) line.error = "--pin-stdin needs --fetch";
+  if (line.simulate && (line.device.rfind("udp:", 0) == 0 || line.device.rfind("tcp:", 0) == 0)) {
+    line.error = "--simulate takes a hidraw path or VID:PID with --device, not an address";
+  }
   return line;
 }
 
 std::string UsageText() {
-  return "Usage: quillmark [--simulate [PROFILE]]\n"
-         "       quillmark --report [--json] [--simulate [PROFILE]] [--security-key-info]\n"
-         "                          [--fetch fido2|u2f [--pin-stdin]]\n"
+  return "Usage: quillmark [--device DEVICE] [--simulate [PROFILE]]\n"
+         "       quillmark --report [--json] [--device DEVICE] [--simulate [PROFILE]]\n"
+         "                          [--security-key-info] [--fetch fido2|u2f [--pin-stdin]]\n"
          "\n"
          "Shows what a FIDO security key says about itself: its identity, the versions\n"
          "of its applets, its authenticatorGetInfo answer and the maker's hardware record.\n"
@@ -66,8 +79,22 @@ std::string UsageText() {
          "  --simulate [PROFILE] talk to a simulated key instead of the attached ones;\n"
          "                       PROFILE is a JSON file describing the simulated devices\n"
          "                       (the built-in key when it is left out)\n"
+         "  --device DEVICE      inspect this key rather than the first one found, whatever\n"
+         "                       its vendor; DEVICE is one of\n"
+         "                         udp:HOST:PORT[:REPLYPORT][,vid=XXXX,pid=XXXX]\n"
+         "                           a network authenticator (a firmware's software\n"
+         "                           build, quillmark-simkey) taking one 64-byte CTAPHID\n"
+         "                           packet per datagram on PORT (8111 by convention)\n"
+         "                           and replying to REPLYPORT on 127.0.0.1 (7112)\n"
+         "                         tcp:HOST:PORT[,vid=XXXX,pid=XXXX]\n"
+         "                           the same over TCP, each packet after its length in\n"
+         "                           two bytes, high byte first\n"
+         "                         /dev/hidrawN   a HID interface by its path\n"
+         "                         VID:PID        the key with these hexadecimal ids\n"
+         "                       with --simulate, a path or ids of a simulated device\n"
          "  -h, --help           show this text\n"
          "\n"
-         "Exit status: 0 when a key answered, 1 when none was found, 2 for bad arguments,\n"
-         "3 when a key was found but did not answer.\n";
+         "Exit status: 0 when a key answered, 1 when none was found or the --device\n"
+         "could not be reached, 2 for bad arguments, 3 when a key was found but did not\n"
+         "answer.\n";
 }

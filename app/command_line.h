@@ -13,6 +13,7 @@ struct CommandLine {
   bool securityKeyInfo = false;
   std::string fetch;  // "fido2" or "u2f": a certificate fetch after the refresh
   bool pinStdin = false;
+  std::string device;  // --device value as given; empty: the first key found
   std::string error;  // why the arguments are bad; empty when they are good
 };
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/device_choice.h"
 #include "app/quillmark_app.h"
 #include "app/report_command.h"
 #include "app/settings_switch.h"
@@ -30,6 +31,9 @@ int main(int argc, char** argv) {
       return EXIT_BAD_ARGUMENTS;
     }
   }
+  DeviceChoice chosen;
+  if (!StartDeviceChoice(line, chosen, std::cerr)) return EXIT_NO_KEY;
   CQuillmarkApp app(argc, argv);
-  return app.InitInstance(!line.simulate);
+  // A network authenticator comes and goes with no USB event.
+  return app.InitInstance(!line.simulate && !chosen.network());
 }

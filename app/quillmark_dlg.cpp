@@ -264,7 +264,9 @@ bool CQuillmarkDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CQuillmarkDlg::GetDeviceState(const std::string& vidText, const std::string& pidText) {
   RunWithKey([&] {
-    ::GetDeviceState(model_, vidText, pidText);
+    // A key named with --device stays the one shown, whichever key came or went.
+    const bool named = KeyDevice::Instance().namedDevice() != nullptr;
+    ::GetDeviceState(model_, named ? "" : vidText, named ? "" : pidText);
     keyStatus_ = QString::fromStdString(KeyStatusText());
   });
 }

@@ -5,6 +5,7 @@
 
 #include "app/access_message.h"
 #include "app/console_prompt.h"
+#include "app/device_choice.h"
 #include "app/report_format.h"
 #include "app/simulated_platform.h"
 #include "attestation/certificate_fetch.h"
@@ -23,9 +24,16 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
     }
   }
 
+  DeviceChoice chosen;
+  if (!StartDeviceChoice(line, chosen, err)) return EXIT_NO_KEY;
+
   QuillmarkModel model;
   model.securityKeyInfoEnabled = securityKeyInfoSwitch || line.securityKeyInfo;
   GetDeviceState(model, "", "");
+  if (const std::string unreached = chosen.Unreached(); !unreached.empty()) {
+    err << "quillmark: " << unreached << "\n";
+    return EXIT_NO_KEY;
+  }
   const bool keyShown = model.infoList.RowCount() > 0;
   if (keyShown && !model.keyDidNotAnswer && !line.fetch.empty()) {
     ConsolePrompt prompt(in, err, line.pinStdin);

@@ -8,6 +8,7 @@ packages=(
   libhidapi-dev libudev-dev libmbedtls-dev qt6-base-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  python3 python3-fido2 libfido2-dev
 )
 
 missing=()

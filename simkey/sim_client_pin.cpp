@@ -11,6 +11,7 @@ constexpr int64_t kGetRetries = 0x01;
 constexpr int64_t kGetKeyAgreement = 0x02;
 constexpr int64_t kGetPinToken = 0x05;
 constexpr int64_t kGetUvRetries = 0x07;
+constexpr int64_t kGetPinTokenWithPermissions = 0x09;
 
 bool IsBytes(const SimCborItem& item, size_t length) {
   return item.major == SimCborItem::kBytes && item.bytes.size() == length;
@@ -37,12 +38,10 @@ std::vector<uint8_t> SimClientPin::Answer(const SimDeviceConfig& config,
   const SimCborItem& protocol = request.Find(0x01);
   const SimCborItem& subCommand = request.Find(0x02);
   if (!protocol.present() || !subCommand.present()) return {SIM_CTAP_MISSING_PARAMETER};
-  if (protocol.major != SimCborItem::kUnsigned || subCommand.major != SimCborItem::kUnsigned) {
+  if (protocol.major != SimCborItem::kUnsigned || (protocol.Int() != 1 && protocol.Int() != 2) ||
+      subCommand.major != SimCborItem::kUnsigned) {
     return {SIM_CTAP_INVALID_PARAMETER};
   }
-  // The retries questions do not depend on the protocol: 1 and 2 both do.
-  const bool retries = subCommand.Int() == kGetRetries || subCommand.Int() == kGetUvRetries;
-  if (protocol.Int() != 1 && !(retries && protocol.Int() == 2)) return {SIM_CTAP_INVALID_PARAMETER};
   switch (subCommand.Int()) {
     case kGetRetries:
       return Retries(config);
@@ -56,7 +55,16 @@ std::vector<uint8_t> SimClientPin::Answer(const SimDeviceConfig& config,
     case kGetKeyAgreement:
       return KeyAgreement();
     case kGetPinToken:
-      return PinToken(config, request);
+      return PinToken(config, protocol.Int(), request);
+    case kGetPinTokenWithPermissions: {
+      // The token serves every permission; none at all is a bad request.
+      const SimCborItem& permissions = request.Find(0x09);
+      if (!permissions.present()) return {SIM_CTAP_MISSING_PARAMETER};
+      if (permissions.major != SimCborItem::kUnsigned || permissions.Int() == 0) {
+        return {SIM_CTAP_INVALID_PARAMETER};
+      }
+      return PinToken(config, protocol.Int(), request);
+    }
     default:
       return {SIM_CTAP_INVALID_SUBCOMMAND};
   }
@@ -95,25 +103,58 @@ std::vector<uint8_t> SimClientPin::KeyAgreement() {
   return Success(out);
 }
 
-std::vector<uint8_t> SimClientPin::PinToken(const SimDeviceConfig& config,
+bool SimClientPin::Derive(int64_t protocol, const SimCborItem& platformKey, Secret& secret) {
+  const SimCborItem& x = platformKey.Find(-2);
+  const SimCborItem& y = platformKey.Find(-3);
+  SimHash point{};
+  if (!IsBytes(x, 32) || !IsBytes(y, 32) ||
+      !keyAgreement_.SharedPoint(x.bytes.data(), y.bytes.data(), random_, point)) {
+    return false;
+  }
+  secret.protocol = protocol;
+  if (protocol == 1) {
+    secret.hmacKey = SimSha256(point.data(), point.size());
+    secret.aesKey = secret.hmacKey;
+  } else {
+    secret.hmacKey = SimHkdfSha256(point, "CTAP2 HMAC key");
+    secret.aesKey = SimHkdfSha256(point, "CTAP2 AES key");
+  }
+  return true;
+}
+
+// Protocol 1: AES-256-CBC with a zero IV. Protocol 2: a random IV in front
+// of the ciphertext.
+std::vector<uint8_t> SimClientPin::Decrypt(const Secret& secret, const std::vector<uint8_t>& data) {
+  if (secret.protocol == 1) return SimAesCbc(secret.aesKey, data, false);
+  if (data.size() < 32) return {};
+  const std::vector<uint8_t> body(data.begin() + 16, data.end());
+  return SimAesCbcIv(secret.aesKey, data.data(), body, false);
+}
+
+std::vector<uint8_t> SimClientPin::Encrypt(const Secret& secret, const std::vector<uint8_t>& data) {
+  if (secret.protocol == 1) return SimAesCbc(secret.aesKey, data, true);
+  std::vector<uint8_t> out = random_.Bytes(16);
+  const std::vector<uint8_t> body = SimAesCbcIv(secret.aesKey, out.data(), data, true);
+  out.insert(out.end(), body.begin(), body.end());
+  return out;
+}
+
+std::vector<uint8_t> SimClientPin::PinToken(const SimDeviceConfig& config, int64_t protocol,
                                             const SimCborItem& request) {
   if (config.pin.empty()) return {SIM_CTAP_PIN_NOT_SET};
   if (retries_ == 0) return {SIM_CTAP_PIN_BLOCKED};
   const SimCborItem& platformKey = request.Find(0x03);
   const SimCborItem& pinHashEnc = request.Find(0x06);
   if (!platformKey.present() || !pinHashEnc.present()) return {SIM_CTAP_MISSING_PARAMETER};
-  const SimCborItem& x = platformKey.Find(-2);
-  const SimCborItem& y = platformKey.Find(-3);
-  SimHash secret{};
-  if (!IsBytes(x, 32) || !IsBytes(y, 32) || !IsBytes(pinHashEnc, 16) ||
-      !keyAgreement_.SharedSecret(x.bytes.data(), y.bytes.data(), random_, secret)) {
+  Secret secret;
+  if (!IsBytes(pinHashEnc, protocol == 1 ? 16 : 32) || !Derive(protocol, platformKey, secret)) {
     return {SIM_CTAP_INVALID_PARAMETER};
   }
 
   // The attempt counts before the comparison, so that pulling the key out
   // mid-way cannot save it.
   --retries_;
-  const std::vector<uint8_t> pinHash = SimAesCbc(secret, pinHashEnc.bytes, false);
+  const std::vector<uint8_t> pinHash = Decrypt(secret, pinHashEnc.bytes);
   const SimHash expected =
       SimSha256(reinterpret_cast<const uint8_t*>(config.pin.data()), config.pin.size());
   if (pinHash.size() != 16 || !std::equal(pinHash.begin(), pinHash.end(), expected.begin())) {
@@ -122,7 +163,7 @@ std::vector<uint8_t> SimClientPin::PinToken(const SimDeviceConfig& config,
   }
   retries_ = config.pinRetries;
 
-  const std::vector<uint8_t> encrypted = SimAesCbc(secret, pinToken_, true);
+  const std::vector<uint8_t> encrypted = Encrypt(secret, pinToken_);
   SimCborOut out;
   out.Map(1);
   out.Unsigned(0x02);
@@ -130,11 +171,11 @@ std::vector<uint8_t> SimClientPin::PinToken(const SimDeviceConfig& config,
   return Success(out);
 }
 
-bool SimClientPin::PinAuthMatches(const SimDeviceConfig& config,
+bool SimClientPin::PinAuthMatches(const SimDeviceConfig& config, int64_t protocol,
                                   const std::vector<uint8_t>& clientDataHash,
                                   const std::vector<uint8_t>& pinAuth) {
   Start(config);
-  if (pinAuth.size() != 16) return false;
+  if (pinAuth.size() != (protocol == 1 ? 16u : 32u)) return false;
   const SimHash mac = SimHmacSha256(pinToken_, clientDataHash.data(), clientDataHash.size());
   return std::equal(pinAuth.begin(), pinAuth.end(), mac.begin());
 }

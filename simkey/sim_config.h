@@ -100,5 +100,10 @@ struct SimDeviceConfig {
   uint32_t touchDelayMs = 0;
   std::vector<uint8_t> touchCommands = {0x01};
   int openError = 0;  // an errno value that Open fails with, 0 = opens
+  // How some firmwares behave where keys differ: channel ids 02000000,
+  // 03000000, ... as bytes on the wire, and a keep-alive "processing" after
+  // the touch, before the answer.
+  bool sequentialChannels = false;
+  bool processingKeepAlive = false;
   SimMisbehaviour misbehave;
 };

@@ -4,6 +4,7 @@
 #include <mbedtls/bignum.h>
 #include <mbedtls/ecdh.h>
 #include <mbedtls/ecdsa.h>
+#include <mbedtls/hkdf.h>
 #include <mbedtls/md.h>
 #include <mbedtls/sha256.h>
 
@@ -88,6 +89,14 @@ std::vector<uint8_t> SimEcKey::Sign(const std::vector<uint8_t>& data, SimRandom&
 
 bool SimEcKey::SharedSecret(const uint8_t peerX[32], const uint8_t peerY[32], SimRandom& random,
                             SimHash& secret) {
+  SimHash x{};
+  if (!SharedPoint(peerX, peerY, random, x)) return false;
+  secret = SimSha256(x.data(), x.size());
+  return true;
+}
+
+bool SimEcKey::SharedPoint(const uint8_t peerX[32], const uint8_t peerY[32], SimRandom& random,
+                           SimHash& secret) {
   mbedtls_ecp_keypair* pair = mbedtls_pk_ec(pk_);
   if (pair == nullptr) return false;
   mbedtls_ecp_point peer;
@@ -101,7 +110,7 @@ bool SimEcKey::SharedSecret(const uint8_t peerX[32], const uint8_t peerY[32], Si
             mbedtls_ecdh_compute_shared(&pair->grp, &shared, &peer, &pair->d, SimRandom::Generate,
                                         &random) == 0 &&
             mbedtls_mpi_write_binary(&shared, x, sizeof x) == 0;
-  if (ok) secret = SimSha256(x, sizeof x);
+  if (ok) std::copy(x, x + sizeof x, secret.begin());
   mbedtls_mpi_free(&shared);
   mbedtls_ecp_point_free(&peer);
   return ok;
@@ -121,9 +130,25 @@ SimHash SimHmacSha256(const std::vector<uint8_t>& key, const uint8_t* data, size
 }
 
 std::vector<uint8_t> SimAesCbc(const SimHash& key, const std::vector<uint8_t>& data, bool encrypt) {
+  const uint8_t zero[16] = {};
+  return SimAesCbcIv(key, zero, data, encrypt);
+}
+
+SimHash SimHkdfSha256(const SimHash& input, std::string_view info) {
+  const uint8_t salt[32] = {};
+  SimHash out{};
+  mbedtls_hkdf(mbedtls_md_info_from_type(MBEDTLS_MD_SHA256), salt, sizeof salt, input.data(),
+               input.size(), reinterpret_cast<const unsigned char*>(info.data()), info.size(),
+               out.data(), out.size());
+  return out;
+}
+
+std::vector<uint8_t> SimAesCbcIv(const SimHash& key, const uint8_t givenIv[16],
+                                 const std::vector<uint8_t>& data, bool encrypt) {
   if (data.size() % 16 != 0) return {};
   std::vector<uint8_t> out(data.size());
-  unsigned char iv[16] = {};
+  unsigned char iv[16];
+  std::copy(givenIv, givenIv + 16, iv);
   mbedtls_aes_context aes;
   mbedtls_aes_init(&aes);
   const int keyResult = encrypt ? mbedtls_aes_setkey_enc(&aes, key.data(), 256)

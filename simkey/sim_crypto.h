@@ -51,6 +51,8 @@ class SimEcKey {
   // protocol 1). False when the peer point is not on the curve.
   bool SharedSecret(const uint8_t peerX[32], const uint8_t peerY[32], SimRandom& random,
                     SimHash& secret);
+  // The x coordinate itself (the input of PIN protocol 2's key derivation).
+  bool SharedPoint(const uint8_t peerX[32], const uint8_t peerY[32], SimRandom& random, SimHash& x);
 
   mbedtls_pk_context* pk() { return &pk_; }
 
@@ -63,3 +65,8 @@ SimHash SimHmacSha256(const std::vector<uint8_t>& key, const uint8_t* data, size
 // AES-256-CBC, IV 16 zero bytes, no padding. Empty when `data` is not whole
 // blocks.
 std::vector<uint8_t> SimAesCbc(const SimHash& key, const std::vector<uint8_t>& data, bool encrypt);
+// The same with the IV given.
+std::vector<uint8_t> SimAesCbcIv(const SimHash& key, const uint8_t iv[16],
+                                 const std::vector<uint8_t>& data, bool encrypt);
+// HKDF-SHA-256 with a salt of 32 zero bytes, 32 bytes of output.
+SimHash SimHkdfSha256(const SimHash& input, std::string_view info);

@@ -109,6 +109,11 @@ std::vector<uint8_t> SimDefaultKey::AnswerApdu(const std::vector<uint8_t>& apdu,
          static_cast<uint8_t>(SIMKEY_FINGERPRINT_VERSION)},
         0x9000);
   }
+  // U2F VERSION (CLA 00, INS 03, P1 P2 00 00), in either length form.
+  if (apdu.size() >= 4 && apdu[0] == 0x00 && apdu[1] == 0x03 && apdu[2] == 0x00 &&
+      apdu[3] == 0x00) {
+    return WithStatus({'U', '2', 'F', '_', 'V', '2'}, 0x9000);
+  }
   if (apdu == kHardwareRequest || apdu == kHardwareRequestAlt) {
     return WithStatus(Bytes(std::begin(SIMKEY_HARDWARE_RECORD), std::end(SIMKEY_HARDWARE_RECORD)),
                       0x9000);

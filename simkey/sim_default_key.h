@@ -19,6 +19,7 @@
 //                                      and 6 SIMKEY_FINGERPRINT_VERSION
 //   80 E3 EE 80 00, 80 97 00 80 00     SIMKEY_HARDWARE_RECORD
 //   U2F REGISTER 00 01 .., GET RESPONSE 00 C0 ..   see simkey/sim_u2f.h
+//   U2F VERSION 00 03 00 00 ..         "U2F_V2"
 //   anything else                      6D00
 // A SELECT answered 9000, by a profile rule or built in, makes its applet
 // current; a failed one leaves the current applet as it was.

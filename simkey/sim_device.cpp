@@ -52,6 +52,13 @@ int SimDevice::Read(uint8_t* report, size_t length, int timeoutMs) {
       keepAlive.front().resize(config.inputReportLength, 0);
       return Deliver(keepAlive.front(), report, length);
     }
+    if (config.processingKeepAlive && !held_.forever && !held_.processingSent) {
+      held_.processingSent = true;
+      std::deque<SimReport> keepAlive;
+      SimFrameMessage(held_.channel, SIM_CMD_KEEPALIVE, {KEEPALIVE_PROCESSING}, {}, keepAlive);
+      keepAlive.front().resize(config.inputReportLength, 0);
+      return Deliver(keepAlive.front(), report, length);
+    }
     held_.active = false;
     Reply(held_.channel, held_.command, std::move(held_.payload));
   }
@@ -140,7 +147,16 @@ void SimDevice::OnInit(uint32_t channel, const std::vector<uint8_t>& nonce) {
   if (nonce.size() != 8) return SendError(channel, SIM_ERR_INVALID_LEN);
   uint32_t allocated = channel;
   if (channel == SIM_BROADCAST_CHANNEL) {
-    allocated = SIMKEY_FIRST_CHANNEL + static_cast<uint32_t>(channels_.size());
+    const uint32_t count = static_cast<uint32_t>(channels_.size());
+    if (config.sequentialChannels) {
+      const uint32_t number = count + 2;
+      const uint8_t bytes[4] = {static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8),
+                                static_cast<uint8_t>(number >> 16),
+                                static_cast<uint8_t>(number >> 24)};
+      allocated = SimReadChannel(bytes);
+    } else {
+      allocated = SIMKEY_FIRST_CHANNEL + count;
+    }
     channels_.push_back(allocated);
   } else if (!Allocated(channel)) {
     return SendError(channel, SIM_ERR_INVALID_CHANNEL);

@@ -64,6 +64,10 @@ class SimDevice {
   int Write(const uint8_t* report, size_t length);
   int Read(uint8_t* report, size_t length, int timeoutMs);
 
+  // True while a reply waits for a touch (or for ever): reads then hand out
+  // keep-alives.
+  bool holdsReply() const { return held_.active; }
+
   bool plugged() const { return plugged_; }
   void Unplug() { plugged_ = false; }
 
@@ -77,6 +81,7 @@ class SimDevice {
     uint8_t keepAliveStatus = 0;
     uint8_t command = 0;
     std::vector<uint8_t> payload;
+    bool processingSent = false;
   };
 
   void OnMessage(uint32_t channel, uint8_t command, std::vector<uint8_t> payload);

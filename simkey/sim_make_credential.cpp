@@ -83,9 +83,11 @@ std::vector<uint8_t> SimMakeCredential(const SimDeviceConfig& config, const SimC
   if (pinAuth.present()) {
     if (config.pin.empty()) return {SIM_CTAP_PIN_NOT_SET};
     if (!pinProtocol.present()) return {SIM_CTAP_MISSING_PARAMETER};
-    if (!pinProtocol.IsInt() || pinProtocol.Int() != 1) return {SIM_CTAP_INVALID_PARAMETER};
+    if (!pinProtocol.IsInt() || (pinProtocol.Int() != 1 && pinProtocol.Int() != 2)) {
+      return {SIM_CTAP_INVALID_PARAMETER};
+    }
     if (pinAuth.major != SimCborItem::kBytes ||
-        !pin.PinAuthMatches(config, clientDataHash.bytes, pinAuth.bytes)) {
+        !pin.PinAuthMatches(config, pinProtocol.Int(), clientDataHash.bytes, pinAuth.bytes)) {
       return {SIM_CTAP_PIN_AUTH_INVALID};
     }
     flags |= kFlagUserVerified;

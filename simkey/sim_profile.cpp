@@ -342,6 +342,14 @@ bool ReadDevice(Reader& reader, const Json& entry, const std::string& where,
        [&](const Json& v, const std::string& w) {
          return reader.Unsigned(v, w, false, config.openError, 4095);
        }},
+      {"sequentialChannels",
+       [&](const Json& v, const std::string& w) {
+         return reader.Bool(v, w, config.sequentialChannels);
+       }},
+      {"processingKeepAlive",
+       [&](const Json& v, const std::string& w) {
+         return reader.Bool(v, w, config.processingKeepAlive);
+       }},
       {"misbehave",
        [&](const Json& v, const std::string& w) {
          return ReadMisbehaviour(reader, v, w, config.misbehave);

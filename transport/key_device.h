@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "transport/device_spec.h"
 #include "transport/hid_platform.h"
 #include "transport/key_clock.h"
 #include "transport/key_device_info.h"
@@ -75,6 +76,14 @@ class KeyDevice {
   HidPlatform& platform();
   KeyClock& clock() { return *clock_; }
 
+  // A key named by the user: enumeration then keeps exactly the interfaces
+  // it names (by path, or by vendor and product id), whatever their vendor.
+  // Null returns to the vendor filter.
+  void SetNamedDevice(const DeviceSpec* spec);
+  const DeviceSpec* namedDevice() const { return hasNamed_ ? &named_ : nullptr; }
+  // Whether enumeration keeps an interface with these facts.
+  bool Keeps(const HidInterface& facts) const;
+
   ~KeyDevice();
 
  private:
@@ -86,6 +95,8 @@ class KeyDevice {
   HidPlatform* platform_ = nullptr;
   KeyClock* clock_;
   std::function<void()> waitHook_;
+  bool hasNamed_ = false;
+  DeviceSpec named_;
 };
 
 // The transport's clock as it is at each call (the system's, or the one a

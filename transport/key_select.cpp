@@ -73,7 +73,7 @@ int KeyDevice::Enumerate() {
     // The facts come without opening the interface; only the ones the filter
     // keeps are opened.
     ++openedCount;
-    if (!KeyVendorFilterKeeps(facts.vendorId, facts.productId)) continue;
+    if (!Keeps(facts)) continue;
 
     int writeError = 0;
     int readError = 0;

@@ -79,4 +79,37 @@ TEST(SettingsSwitchTest, OnExactlyForAStringBeginningWithOne) {
   }
 }
 
+TEST(CommandLineTest, DeviceTakesOneValueOfTheGrammar) {
+  const struct {
+    std::vector<std::string> args;
+    const char* device;  // nullptr: bad arguments
+  } cases[] = {
+      {{"--report", "--device", "udp:127.0.0.1:8111"}, "udp:127.0.0.1:8111"},
+      {{"--device", "tcp:localhost:9000,vid=096E,pid=0858"},
+       "tcp:localhost:9000,vid=096E,pid=0858"},
+      {{"--report", "--device", "/dev/hidraw3"}, "/dev/hidraw3"},
+      {{"--report", "--simulate", "--device", "096E:0858"}, "096E:0858"},
+      {{"--report", "--device"}, nullptr},
+      {{"--report", "--device", "udp:127.0.0.1"}, nullptr},
+      {{"--report", "--device", "hidraw3"}, nullptr},
+      // The simulated keys are not on the network.
+      {{"--report", "--simulate", "--device", "udp:127.0.0.1:8111"}, nullptr},
+  };
+  for (const auto& c : cases) {
+    const CommandLine line = ParseCommandLine(c.args);
+    const std::string name = c.args.back();
+    if (c.device == nullptr) {
+      EXPECT_FALSE(line.error.empty()) << name;
+      continue;
+    }
+    EXPECT_EQ(line.error, "") << name;
+    EXPECT_EQ(line.device, c.device) << name;
+  }
+  // A bad value is answered with the grammar.
+  const CommandLine bad = ParseCommandLine({"--device", "udp:x"});
+  EXPECT_NE(bad.error.find("a port must follow the host"), std::string::npos) << bad.error;
+  EXPECT_NE(bad.error.find("tcp:HOST:PORT"), std::string::npos) << bad.error;
+  EXPECT_NE(UsageText().find("--device DEVICE"), std::string::npos);
+}
+
 }  // namespace

@@ -1,0 +1,88 @@
+#include "app/device_choice.h"
+
+#include <ostream>
+#include <vector>
+
+#include "app/command_line.h"
+
+#include "transport/key_device.h"
+#include "transport/network_platform.h"
+
+DeviceChoice::DeviceChoice() = default;
+
+DeviceChoice::~DeviceChoice() {
+  if (!active_) return;
+  KeyDevice& key = KeyDevice::Instance();
+  key.SetNamedDevice(nullptr);
+  if (network_) key.SetPlatform(nullptr);
+}
+
+void DeviceChoice::Start(const DeviceSpec& spec) {
+  spec_ = spec;
+  active_ = true;
+  KeyDevice& key = KeyDevice::Instance();
+  network_ = NetworkPlatform::ForSpec(spec);
+  if (network_) key.SetPlatform(network_.get());
+  key.SetNamedDevice(&spec_);
+}
+
+void DeviceChoice::SetWaitLimitMs(int milliseconds) {
+  if (network_) network_->SetWaitLimitMs(milliseconds);
+}
+
+std::string DeviceChoice::Line(const std::string& reason) const {
+  return "cannot reach " + spec_.path + ": " + reason;
+}
+
+std::string DeviceChoice::CheckReachable() const {
+  if (!active_) return std::string();
+  HidPlatform& hid = KeyDevice::Instance().platform();
+  if (network_) {
+    int error = 0;
+    const KeyHandle handle = hid.Open(spec_.path, HidAccess::kWrite, &error);
+    if (handle == KEY_INVALID_HANDLE) return Line(network_->failure());
+    hid.Close(handle);
+    return std::string();
+  }
+  std::vector<HidInterface> present;
+  if (!hid.Enumerate(present)) return Line("the HID interfaces cannot be listed");
+  bool found = false;
+  for (const HidInterface& facts : present) {
+    if (!KeyDevice::Instance().Keeps(facts)) continue;
+    found = true;
+    if (facts.usagePage == FIDO_USAGE_PAGE) return std::string();
+  }
+  return Line(found                                      ? "not a FIDO interface"
+              : spec_.kind == DeviceSpec::Kind::kHidPath ? "no such HID interface"
+                                                         : "no HID interface with these ids");
+}
+
+std::string DeviceChoice::Unreached() const {
+  if (!active_) return std::string();
+  const KeyDevice& key = KeyDevice::Instance();
+  if (network_ && !network_->answered() && !network_->failure().empty()) {
+    return Line(network_->failure());
+  }
+  if (key.selected.IsEmpty()) {
+    // Access problems have their own message.
+    if (!key.deniedPaths.empty()) return std::string();
+    const std::string reason = CheckReachable();
+    return reason.empty() ? Line("the interface could not be opened") : reason;
+  }
+  return std::string();
+}
+
+bool StartDeviceChoice(const CommandLine& line, DeviceChoice& chosen, std::ostream& err) {
+  if (line.device.empty()) return true;
+  DeviceSpec spec;
+  std::string problem;
+  if (!ParseDeviceSpec(line.device, spec, problem)) {
+    err << "quillmark: " << problem << "\n";
+    return false;
+  }
+  chosen.Start(spec);
+  const std::string unreachable = chosen.CheckReachable();
+  if (unreachable.empty()) return true;
+  err << "quillmark: " << unreachable << "\n";
+  return false;
+}

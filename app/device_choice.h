@@ -1,0 +1,49 @@
+// The key named with --device, put in charge of the transport for as long as
+// this object lives: a network authenticator gets its platform, and
+// enumeration keeps only the named interface, whatever its vendor.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "transport/device_spec.h"
+
+class NetworkPlatform;
+
+class DeviceChoice {
+ public:
+  DeviceChoice();
+  ~DeviceChoice();
+  DeviceChoice(const DeviceChoice&) = delete;
+  DeviceChoice& operator=(const DeviceChoice&) = delete;
+
+  // `text` was accepted by ParseDeviceSpec. Network authenticators replace
+  // the platform; paths and ids select among the platform's interfaces.
+  void Start(const DeviceSpec& spec);
+  bool active() const { return active_; }
+  bool network() const { return network_ != nullptr; }
+
+  // Before any refresh: a line saying why the device cannot be reached
+  // (nothing listens at a TCP address, the UDP reply port is taken, no
+  // interface has that path or those ids), or empty.
+  std::string CheckReachable() const;
+  // After a refresh: the same, also for a UDP port that refused our packets
+  // and never answered, or a device that was not selected.
+  std::string Unreached() const;
+
+  // For tests of silent peers: a cap on every real wait of the network.
+  void SetWaitLimitMs(int milliseconds);
+
+ private:
+  std::string Line(const std::string& reason) const;
+
+  bool active_ = false;
+  DeviceSpec spec_;
+  std::unique_ptr<NetworkPlatform> network_;
+};
+
+struct CommandLine;
+// Starts `chosen` for the --device of `line`, if any, and checks that the
+// device can be reached; false after saying why on `err`.
+bool StartDeviceChoice(const CommandLine& line, DeviceChoice& chosen, std::ostream& err);

@@ -1,0 +1,146 @@
+#include "transport/device_spec.h"
+
+#include <vector>
+
+namespace {
+
+bool ParseHex16(const std::string& text, uint16_t& out) {
+  if (text.empty() || text.size() > 4) return false;
+  uint32_t value = 0;
+  for (char c : text) {
+    uint32_t digit;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<uint32_t>(c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      digit = static_cast<uint32_t>(c - 'a' + 10);
+    } else if (c >= 'A' && c <= 'F') {
+      digit = static_cast<uint32_t>(c - 'A' + 10);
+    } else {
+      return false;
+    }
+    value = value * 16 + digit;
+  }
+  out = static_cast<uint16_t>(value);
+  return true;
+}
+
+// 1 to 65535, decimal.
+bool ParsePort(const std::string& text, uint16_t& out) {
+  if (text.empty() || text.size() > 5) return false;
+  uint32_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<uint32_t>(c - '0');
+  }
+  if (value == 0 || value > 65535) return false;
+  out = static_cast<uint16_t>(value);
+  return true;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find(separator, start);
+    parts.push_back(text.substr(start, end == std::string::npos ? end : end - start));
+    if (end == std::string::npos) return parts;
+    start = end + 1;
+  }
+}
+
+bool Fail(std::string& error, const std::string& text, const std::string& problem) {
+  error = "bad device \"" + text + "\": " + problem;
+  return false;
+}
+
+// "HOST:PORT[:REPLYPORT]" after the scheme, without the id options.
+bool ParseAddress(const std::string& text, const std::string& address, bool udp, DeviceSpec& spec,
+                  std::string& error) {
+  std::string rest;
+  if (!address.empty() && address[0] == '[') {
+    const size_t close = address.find(']');
+    if (close == std::string::npos || close == 1) {
+      return Fail(error, text, "an IPv6 address needs its closing bracket");
+    }
+    spec.host = address.substr(1, close - 1);
+    rest = address.substr(close + 1);
+    if (rest.empty() || rest[0] != ':') return Fail(error, text, "a port must follow the host");
+    rest.erase(0, 1);
+  } else {
+    const size_t colon = address.find(':');
+    if (colon == std::string::npos) return Fail(error, text, "a port must follow the host");
+    spec.host = address.substr(0, colon);
+    rest = address.substr(colon + 1);
+  }
+  if (spec.host.empty()) return Fail(error, text, "the host is missing");
+  const std::vector<std::string> ports = Split(rest, ':');
+  if (ports.size() > (udp ? 2u : 1u)) return Fail(error, text, "too many ports");
+  if (!ParsePort(ports[0], spec.port)) {
+    return Fail(error, text, "\"" + ports[0] + "\" is not a port from 1 to 65535");
+  }
+  if (ports.size() == 2 && !ParsePort(ports[1], spec.replyPort)) {
+    return Fail(error, text, "\"" + ports[1] + "\" is not a reply port from 1 to 65535");
+  }
+  return true;
+}
+
+bool ParseNetwork(const std::string& text, DeviceSpec& spec, std::string& error) {
+  const bool udp = spec.kind == DeviceSpec::Kind::kUdp;
+  const std::vector<std::string> parts = Split(text, ',');
+  spec.path = parts[0];
+  if (!ParseAddress(text, parts[0].substr(4), udp, spec, error)) return false;
+  spec.vendorId = DEVICE_SPEC_NETWORK_VENDOR_ID;
+  spec.productId = DEVICE_SPEC_NETWORK_PRODUCT_ID;
+  for (size_t i = 1; i < parts.size(); ++i) {
+    const std::string& option = parts[i];
+    uint16_t* id = nullptr;
+    if (option.rfind("vid=", 0) == 0) {
+      id = &spec.vendorId;
+    } else if (option.rfind("pid=", 0) == 0) {
+      id = &spec.productId;
+    } else {
+      return Fail(error, text, "\"" + option + "\" is not vid=XXXX or pid=XXXX");
+    }
+    if (!ParseHex16(option.substr(4), *id) || *id == 0) {
+      return Fail(error, text, "\"" + option + "\" needs 1 to 4 hexadecimal digits, not all 0");
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseDeviceSpec(const std::string& text, DeviceSpec& out, std::string& error) {
+  DeviceSpec spec;
+  if (text.rfind("udp:", 0) == 0 || text.rfind("tcp:", 0) == 0) {
+    spec.kind = text[0] == 'u' ? DeviceSpec::Kind::kUdp : DeviceSpec::Kind::kTcp;
+    if (!ParseNetwork(text, spec, error)) return false;
+  } else if (!text.empty() && text[0] == '/') {
+    spec.kind = DeviceSpec::Kind::kHidPath;
+    spec.path = text;
+  } else {
+    const std::vector<std::string> ids = Split(text, ':');
+    if (ids.size() != 2 || !ParseHex16(ids[0], spec.vendorId) ||
+        !ParseHex16(ids[1], spec.productId)) {
+      return Fail(error, text, "not a network address, a hidraw path or VID:PID");
+    }
+    if (spec.vendorId == 0 || spec.productId == 0) {
+      return Fail(error, text, "vendor and product id must not be 0");
+    }
+    spec.kind = DeviceSpec::Kind::kVendorProduct;
+    spec.path = text;
+  }
+  out = std::move(spec);
+  return true;
+}
+
+const char* DeviceSpecGrammar() {
+  return "a device is one of\n"
+         "  udp:HOST:PORT[:REPLYPORT][,vid=XXXX,pid=XXXX]  a network authenticator taking\n"
+         "      64-byte CTAPHID packets as datagrams on PORT and replying to REPLYPORT\n"
+         "      on the loopback address (7112 unless given)\n"
+         "  tcp:HOST:PORT[,vid=XXXX,pid=XXXX]  a network authenticator taking each\n"
+         "      packet after its length in two bytes, high byte first\n"
+         "  /dev/hidrawN                       a HID interface by its path\n"
+         "  VID:PID                            the key with these hexadecimal ids";
+}

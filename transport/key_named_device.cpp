@@ -1,0 +1,16 @@
+// Which interfaces enumeration keeps: those of the vendor filter, or the one
+// the user named.
+#include "transport/key_device.h"
+
+void KeyDevice::SetNamedDevice(const DeviceSpec* spec) {
+  hasNamed_ = spec != nullptr;
+  named_ = spec != nullptr ? *spec : DeviceSpec();
+}
+
+bool KeyDevice::Keeps(const HidInterface& facts) const {
+  if (!hasNamed_) return KeyVendorFilterKeeps(facts.vendorId, facts.productId);
+  if (named_.kind == DeviceSpec::Kind::kVendorProduct) {
+    return facts.vendorId == named_.vendorId && facts.productId == named_.productId;
+  }
+  return facts.path == named_.path;
+}

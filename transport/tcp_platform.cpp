@@ -1,0 +1,125 @@
+#include "transport/tcp_platform.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+
+#include <cerrno>
+
+#include "transport/key_device.h"
+
+namespace {
+
+// Waits until `fd` is ready for `events`; 1 ready, 0 time-out, -1 failure.
+int WaitFor(int fd, short events, const NetworkClock::time_point* deadline) {
+  for (;;) {
+    pollfd wait = {fd, events, 0};
+    const int ready = poll(&wait, 1, MillisecondsLeft(deadline));
+    if (ready < 0 && errno == EINTR) continue;
+    return ready < 0 ? -1 : ready;
+  }
+}
+
+class TcpLink final : public NetworkLink {
+ public:
+  explicit TcpLink(SocketFd stream) : stream_(std::move(stream)) {}
+
+  bool Send(const uint8_t packet[NETWORK_PACKET_SIZE], std::string& error) override {
+    uint8_t frame[2 + NETWORK_PACKET_SIZE] = {0, NETWORK_PACKET_SIZE};
+    std::copy(packet, packet + NETWORK_PACKET_SIZE, frame + 2);
+    // A peer that stops reading cannot hold us longer than a read would.
+    const NetworkClock::time_point deadline =
+        NetworkClock::now() + std::chrono::milliseconds(KEY_READ_TIMEOUT_MS);
+    size_t done = 0;
+    while (done < sizeof frame) {
+      const ssize_t sent = send(stream_.get(), frame + done, sizeof frame - done, MSG_NOSIGNAL);
+      if (sent > 0) {
+        done += static_cast<size_t>(sent);
+        continue;
+      }
+      if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        error = ErrorText(errno);
+        return false;
+      }
+      if (WaitFor(stream_.get(), POLLOUT, &deadline) <= 0) {
+        error = "the authenticator does not take what we send";
+        return false;
+      }
+    }
+    return true;
+  }
+
+  int Receive(uint8_t packet[NETWORK_PACKET_SIZE], const NetworkClock::time_point* deadline,
+              std::string& error) override {
+    for (;;) {
+      if (frames_.Next(packet)) return 1;
+      const int ready = WaitFor(stream_.get(), POLLIN, deadline);
+      if (ready < 0) {
+        error = ErrorText(errno);
+        return -1;
+      }
+      if (ready == 0) return 0;
+      uint8_t bytes[4096];
+      const ssize_t got = recv(stream_.get(), bytes, sizeof bytes, 0);
+      if (got == 0) {
+        error = frames_.midFrame() ? "the authenticator closed the connection in mid-packet"
+                                   : "the authenticator closed the connection";
+        return -1;
+      }
+      if (got < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
+        error = ErrorText(errno);
+        return -1;
+      }
+      frames_.Feed(bytes, static_cast<size_t>(got));
+    }
+  }
+
+ private:
+  SocketFd stream_;
+  TcpFrameReader frames_;
+};
+
+}  // namespace
+
+std::unique_ptr<NetworkLink> TcpPlatform::Connect(std::string& error, int& errorCode) {
+  const DeviceSpec& target = spec();
+  SocketAddress authenticator;
+  if (!ResolveAddress(target.host, target.port, SOCK_STREAM, authenticator, error)) {
+    errorCode = EHOSTUNREACH;
+    return nullptr;
+  }
+  SocketFd stream = OpenSocket(authenticator.family(), SOCK_STREAM);
+  const std::string where = FormatAddress(authenticator) + ": ";
+  if (!stream.valid()) {
+    errorCode = errno;
+    error = where + ErrorText(errno);
+    return nullptr;
+  }
+  if (connect(stream.get(), reinterpret_cast<const sockaddr*>(&authenticator.storage),
+              authenticator.length) != 0 &&
+      errno != EINPROGRESS) {
+    errorCode = errno;
+    error = where + ErrorText(errno);
+    return nullptr;
+  }
+  const NetworkClock::time_point deadline =
+      NetworkClock::now() + std::chrono::milliseconds(ConnectTimeoutMs());
+  if (WaitFor(stream.get(), POLLOUT, &deadline) <= 0) {
+    errorCode = ETIMEDOUT;
+    error = where + ErrorText(ETIMEDOUT);
+    return nullptr;
+  }
+  int pending = 0;
+  socklen_t size = sizeof pending;
+  getsockopt(stream.get(), SOL_SOCKET, SO_ERROR, &pending, &size);
+  if (pending != 0) {
+    errorCode = pending;
+    error = where + ErrorText(pending);
+    return nullptr;
+  }
+  // Packets are small and each waits for its answer.
+  const int on = 1;
+  setsockopt(stream.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  return std::make_unique<TcpLink>(std::move(stream));
+}

@@ -1,0 +1,13 @@
+// An authenticator taking CTAPHID packets over a TCP stream, each 64-byte
+// packet in either direction after its length in two bytes, high byte first.
+#pragma once
+
+#include "transport/network_platform.h"
+
+class TcpPlatform final : public NetworkPlatform {
+ public:
+  explicit TcpPlatform(DeviceSpec spec) : NetworkPlatform(std::move(spec)) {}
+
+ protected:
+  std::unique_ptr<NetworkLink> Connect(std::string& error, int& errorCode) override;
+};
