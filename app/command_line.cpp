@@ -18,6 +18,21 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         return line;
       }
       line.fetch = args[++i];
+    } else if (arg == "--mds" || arg == "--mds-root" || arg == "--mds-url") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        line.error = arg + (arg == "--mds-url" ? " needs an address" : " needs a file");
+        return line;
+      }
+      const std::string& value = args[++i];
+      if (arg == "--mds") {
+        line.mdsFile = value;
+      } else if (arg == "--mds-root") {
+        line.mdsRoots.push_back(value);
+      } else {
+        line.mdsUrl = value;
+      }
+    } else if (arg == "--mds-update") {
+      line.mdsUpdate = true;
     } else if (arg == "--pin-stdin") {
       line.pinStdin = true;
     } else if (arg == "--simulate") {
@@ -33,6 +48,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   if (line.securityKeyInfo && !line.report) line.error = "--security-key-info needs --report";
   if (!line.fetch.empty() && !line.report) line.error = "--fetch needs --report";
   if (line.pinStdin && line.fetch.empty()) line.error = "--pin-stdin needs --fetch";
+  if (!line.mdsUrl.empty() && !line.mdsUpdate) line.error = "--mds-url needs --mds-update";
   return line;
 }
 
@@ -40,6 +56,8 @@ std::string UsageText() {
   return "Usage: quillmark [--simulate [PROFILE]]\n"
          "       quillmark --report [--json] [--simulate [PROFILE]] [--security-key-info]\n"
          "                          [--fetch fido2|u2f [--pin-stdin]]\n"
+         "       quillmark --mds-update [--mds-url URL] [--mds-root FILE]...\n"
+         "  every form also takes [--mds FILE] [--mds-root FILE]...\n"
          "\n"
          "Shows what a FIDO security key says about itself: its identity, the versions\n"
          "of its applets, its authenticatorGetInfo answer and the maker's hardware record.\n"
@@ -61,7 +79,17 @@ std::string UsageText() {
          "  --simulate [PROFILE] talk to a simulated key instead of the attached ones;\n"
          "                       PROFILE is a JSON file describing the simulated devices\n"
          "                       (the built-in key when it is left out)\n"
+         "  --mds FILE           the FIDO metadata file (BLOB) for the \"Metadata\" page;\n"
+         "                       without it, the copy cached by --mds-update\n"
+         "  --mds-root FILE      also trust this root (PEM or DER) for metadata files\n"
+         "  --mds-update         download the metadata file into\n"
+         "                       $XDG_CACHE_HOME/quillmark/mds.jwt, verify it, and\n"
+         "                       replace the cached copy only then; with --report the\n"
+         "                       report follows, else the program ends\n"
+         "  --mds-url URL        with --mds-update: download from URL instead of\n"
+         "                       https://mds3.fidoalliance.org/\n"
          "  -h, --help           show this text\n"
          "\n"
-         "Exit status: 0 when a key was shown, 1 when none was found, 2 for bad arguments.\n";
+         "Exit status: 0 when a key was shown, 1 when none was found, 2 for bad arguments;\n"
+         "--mds-update alone: 0 when the cached copy was replaced, 4 when not.\n";
 }

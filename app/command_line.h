@@ -13,6 +13,12 @@ struct CommandLine {
   bool securityKeyInfo = false;
   std::string fetch;  // "fido2" or "u2f": a certificate fetch after the refresh
   bool pinStdin = false;
+  // The metadata file: --mds FILE, --mds-root FILE (any number), --mds-url
+  // URL, and --mds-update (download it into the cache first).
+  std::string mdsFile;
+  std::vector<std::string> mdsRoots;
+  std::string mdsUrl;
+  bool mdsUpdate = false;
   std::string error;  // why the arguments are bad; empty when they are good
 };
 
@@ -25,3 +31,5 @@ std::string UsageText();
 constexpr int EXIT_KEY_SHOWN = 0;
 constexpr int EXIT_NO_KEY = 1;
 constexpr int EXIT_BAD_ARGUMENTS = 2;
+// --mds-update alone: the download or its verification failed.
+constexpr int EXIT_MDS_UPDATE_FAILED = 4;

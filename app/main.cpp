@@ -1,8 +1,10 @@
+#include <QCoreApplication>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/metadata_download.h"
 #include "app/quillmark_app.h"
 #include "app/report_command.h"
 #include "app/settings_switch.h"
@@ -19,6 +21,15 @@ int main(int argc, char** argv) {
     std::cout << UsageText();
     return 0;
   }
+  const MetadataOptions metadata{line.mdsFile, line.mdsRoots, line.mdsUrl};
+  if (line.mdsUpdate) {
+    bool stored = false;
+    {
+      QCoreApplication core(argc, argv);
+      stored = RunMetadataUpdateCommand(metadata, std::cerr);
+    }
+    if (!line.report) return stored ? 0 : EXIT_MDS_UPDATE_FAILED;
+  }
   const bool securityKeyInfo = ReadSecurityKeyInfoSwitch(SystemSettings());
   if (line.report) return RunReportCommand(line, securityKeyInfo, std::cin, std::cout, std::cerr);
 
@@ -31,5 +42,5 @@ int main(int argc, char** argv) {
     }
   }
   CQuillmarkApp app(argc, argv);
-  return app.InitInstance(!line.simulate);
+  return app.InitInstance(!line.simulate, metadata);
 }

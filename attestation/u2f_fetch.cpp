@@ -61,6 +61,8 @@ bool ShowRegistration(QuillmarkModel& model, const uint8_t* registration, uint32
   std::memcpy(signedData + signedLength, userPublicKey, kPublicKeyLength);
   signedLength += kPublicKeyLength;
 
+  model.attestationChain = {std::vector<uint8_t>(certificate, certificate + certificateLength)};
+  model.attestationFromU2f = true;
   ShowCertificate(model, U2F_CERTIFICATE_OPTIONS, signedData, signedLength, signature,
                   signatureLength, certificate, certificateLength, prompt);
   return true;

@@ -77,6 +77,7 @@ void GetDeviceState(QuillmarkModel& model, const std::string& vidText, const std
   if (model.securityKeyInfoEnabled) model.securityKeyList.Clear();
 
   model.aaguidText.clear();
+  model.getInfoAnswer.clear();
   keyHasPin = false;
   KeyLayerReady = true;
 

@@ -10,7 +10,7 @@
 
 namespace {
 
-void Reset(MdsBlob& blob) {
+void ClearMdsBlobImpl(MdsBlob& blob) {
   blob.verdict = MdsVerdict::kNone;
   blob.message.clear();
   blob.signerName.clear();
@@ -20,7 +20,7 @@ void Reset(MdsBlob& blob) {
 }
 
 void Reject(MdsBlob& blob, const std::string& clause) {
-  Reset(blob);
+  ClearMdsBlobImpl(blob);
   blob.verdict = MdsVerdict::kRejected;
   blob.message = "The metadata file is rejected: " + clause + ".";
 }
@@ -68,9 +68,14 @@ std::string Verify(const uint8_t* bytes, size_t length, TrustStore& trust, int64
 
 }  // namespace
 
+void ClearMdsBlob(MdsBlob& blob) {
+  ClearMdsBlobImpl(blob);
+  blob.source.clear();
+}
+
 void LoadMdsBlob(const uint8_t* bytes, size_t length, TrustStore& trust, const WallClock& clock,
                  MdsBlob& blob) {
-  Reset(blob);
+  ClearMdsBlobImpl(blob);
   std::string clause;
   try {
     clause = Verify(bytes, length, trust, clock.NowUnixSeconds(), blob);
@@ -85,7 +90,7 @@ void LoadMdsFile(const std::string& path, TrustStore& trust, const WallClock& cl
   std::vector<uint8_t> bytes;
   std::string error;
   if (!ReadFileBytes(path, MDS_MAX_FILE_BYTES, bytes, error)) {
-    Reset(blob);
+    ClearMdsBlobImpl(blob);
     blob.verdict = MdsVerdict::kRejected;
     blob.message = error;
   } else {

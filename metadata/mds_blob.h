@@ -42,6 +42,9 @@ struct MdsBlob {
   }
 };
 
+// Back to no verdict and nothing loaded.
+void ClearMdsBlob(MdsBlob& blob);
+
 // Verifies and reads `bytes` at the clock's time into `blob`, which is
 // replaced whole.
 void LoadMdsBlob(const uint8_t* bytes, size_t length, TrustStore& trust, const WallClock& clock,

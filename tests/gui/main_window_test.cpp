@@ -38,9 +38,13 @@ struct Window {
     if (aboutRuns != nullptr) services.runAbout = [aboutRuns](QWidget*) { ++*aboutRuns; };
     dialog = std::make_unique<CQuillmarkDlg>(services);
   }
+  // The list of every page of the model, shown or not.
   std::vector<QTableView*> Lists() const {
-    return {dialog->infoListView(), dialog->fido2ListView(), dialog->u2fListView(),
-            dialog->securityKeyListView()};
+    std::vector<QTableView*> lists;
+    for (size_t page = 0; page < dialog->model().Pages().size(); ++page) {
+      lists.push_back(dialog->pageView(page));
+    }
+    return lists;
   }
   std::vector<QTableView*> ShownLists() const {
     std::vector<QTableView*> shown;
@@ -121,6 +125,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.dialog->windowTitle(), QString("Quillmark"));
     QStringList expected = {"Hardware info", "FIDO2 Certification", "U2F Certification"};
     if (fourPages) expected << "Security Key info";
+    expected << "Metadata";
     QCOMPARE(TabTexts(window.dialog->tabs()), expected);
     QCOMPARE(window.dialog->model().securityKeyInfoEnabled, fourPages);
 
@@ -142,14 +147,16 @@ class MainWindowTest : public QObject {
       const std::vector<QTableView*> pageLists = {dialog.infoListView(), dialog.fido2ListView(),
                                                   dialog.u2fListView(),
                                                   dialog.securityKeyListView()};
-      for (int page : {1, 2, 0, 3, 2}) {
+      const std::vector<size_t> shownPages = dialog.model().ShownPages();
+      for (int page : {1, 2, 0, 3, 2, 4}) {
         if (page >= dialog.tabs()->count()) continue;
         dialog.tabs()->setCurrentIndex(page);
-        QCOMPARE(window.ShownLists(), std::vector<QTableView*>{pageLists[page]});
+        QCOMPARE(window.ShownLists(), std::vector<QTableView*>{dialog.pageView(shownPages[page])});
+        if (page < 3) QCOMPARE(dialog.pageView(shownPages[page]), pageLists[page]);
       }
       // Indexes without a page change nothing.
       dialog.tabs()->setCurrentIndex(1);
-      for (int page : {-1, 4, fourPages ? 99 : 3}) {
+      for (int page : {-1, dialog.tabs()->count(), 99}) {
         dialog.OnSelChangeTab(page);
         QCOMPARE(window.ShownLists(), std::vector<QTableView*>{dialog.fido2ListView()});
       }
