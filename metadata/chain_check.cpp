@@ -39,15 +39,15 @@ int CollectCertificate(void* context, mbedtls_x509_crt* certificate, int depth, 
 }
 
 std::string FailureClause(uint32_t flags) {
-  if (flags & MBEDTLS_X509_BADCERT_NOT_TRUSTED) return "the chain does not end at a trusted root";
+  if (flags & MBEDTLS_X509_BADCERT_NOT_TRUSTED) return "does not end at a trusted root";
   if (flags &
       (MBEDTLS_X509_BADCERT_BAD_MD | MBEDTLS_X509_BADCERT_BAD_PK | MBEDTLS_X509_BADCERT_BAD_KEY)) {
-    return "a certificate of the chain uses a weak or unsupported algorithm or key";
+    return "holds a certificate with a weak or unsupported algorithm or key";
   }
   if (flags & (MBEDTLS_X509_BADCERT_KEY_USAGE | MBEDTLS_X509_BADCERT_EXT_KEY_USAGE)) {
-    return "a certificate of the chain may not be used to sign";
+    return "holds a certificate that may not sign certificates";
   }
-  if (flags & MBEDTLS_X509_BADCERT_REVOKED) return "a certificate of the chain is revoked";
+  if (flags & MBEDTLS_X509_BADCERT_REVOKED) return "holds a revoked certificate";
   char text[512];
   const int length = mbedtls_x509_crt_verify_info(text, sizeof text, "", flags);
   std::string info = length > 0 ? std::string(text, static_cast<size_t>(length)) : "";
@@ -55,7 +55,7 @@ std::string FailureClause(uint32_t flags) {
   for (char& c : info) {
     if (c == '\n') c = ';';
   }
-  return "the chain is not valid (" + (info.empty() ? "unknown reason" : info) + ")";
+  return "is not valid (" + (info.empty() ? "unknown reason" : info) + ")";
 }
 
 bool SameDer(const mbedtls_x509_crt& a, const mbedtls_x509_crt& b) {
@@ -86,12 +86,12 @@ ChainCheck CheckCertificateChain(CertificateList& chain, CertificateList& roots,
   ChainCheck check;
   mbedtls_x509_crt* leaf = chain.head();
   if (leaf == nullptr) {
-    check.failure = "there is no certificate";
+    check.failure = "holds no certificate";
     return check;
   }
   check.leafName = DisplayNameOf(*leaf);
   if (roots.empty()) {
-    check.failure = "there is no trusted root to check it against";
+    check.failure = "has no trusted root to be checked against";
     return check;
   }
 

@@ -11,7 +11,7 @@
 
 struct ChainCheck {
   bool trusted = false;
-  // Why not trusted, as a clause: "the chain does not end at a trusted root".
+  // Why not trusted, as what the chain does: "does not end at a trusted root".
   std::string failure;
   std::string leafName;  // common name of the leaf
   std::string rootName;  // the root reached, when trusted

@@ -44,7 +44,7 @@ std::string Verify(const uint8_t* bytes, size_t length, TrustStore& trust, int64
     return error;
   }
   const ChainCheck check = CheckCertificateChain(chain, trust.roots(), now);
-  if (!check.trusted) return "its signing certificate's " + check.failure;
+  if (!check.trusted) return "its signing chain " + check.failure;
 
   if (std::string error = ReadMdsPayload(jws.payload.data(), jws.payload.size(), blob.payload);
       !error.empty()) {

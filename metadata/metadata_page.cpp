@@ -83,7 +83,7 @@ std::string ChainText(const MdsEntry& entry, const MetadataKeyFacts& key, int64_
   if (!check.trusted) {
     return "not genuine: its attestation certificate does not chain to the roots the metadata "
            "lists for " +
-           entry.description + " (" + check.failure +
+           entry.description + " (the chain " + check.failure +
            "); this key is not a genuine key of that model";
   }
   std::string text = "genuine: chains to " + check.rootName;

@@ -6,6 +6,8 @@
 #include <mbedtls/sha256.h>
 #include <mbedtls/x509_crt.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "metadata/utc_date.h"
@@ -191,4 +193,30 @@ nlohmann::json TestPayload(const nlohmann::json& entries) {
           {"no", 7},
           {"nextUpdate", "2024-07-01"},
           {"entries", entries}};
+}
+
+nlohmann::json SimulatedModelEntry(const std::vector<uint8_t>& attestationRoot,
+                                   const nlohmann::json& statusReports) {
+  return {{"aaguid", "514d2d53-494d-4b45-592d-414147554944"},  // "QM-SIMKEY-AAGUID"
+          {"metadataStatement",
+           {{"description", "Simulated Key Model"},
+            {"authenticatorVersion", 328199},
+            {"protocolFamily", "fido2"},
+            {"attestationRootCertificates", {Base64Of(attestationRoot)}},
+            {"authenticatorGetInfo",
+             {{"aaguid", "514d2d53494d4b45592d414147554944"},
+              {"versions", {"FIDO_2_1", "FIDO_2_0", "U2F_V2"}},
+              {"maxMsgSize", 1200}}}}},
+          {"statusReports", statusReports}};
+}
+
+std::string WriteTestFile(const std::string& name, const std::string& bytes) {
+  char folder[] = "/tmp/quillmark-mds-test-XXXXXX";
+  const std::string path = std::string(mkdtemp(folder)) + "/" + name;
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file != nullptr) {
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+  return path;
 }

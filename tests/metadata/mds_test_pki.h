@@ -69,3 +69,13 @@ nlohmann::json TestPayload(const nlohmann::json& entries);
 extern const int64_t TEST_NOW;
 
 extern const char* const TEST_RSA_KEY_PEM;
+
+// The metadata entry of the simulated key's model: its AAGUID, the given
+// attestation root, its description "Simulated Key Model" and the given
+// status reports.
+nlohmann::json SimulatedModelEntry(const std::vector<uint8_t>& attestationRoot,
+                                   const nlohmann::json& statusReports);
+
+// Writes `bytes` to a new file under the test's temporary folder; answers
+// its path.
+std::string WriteTestFile(const std::string& name, const std::string& bytes);
