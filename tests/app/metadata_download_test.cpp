@@ -13,44 +13,12 @@
 
 #include "app/metadata_download.h"
 #include "metadata/file_bytes.h"
+#include "tests/app/loopback_http_server.h"
 #include "tests/metadata/mds_test_pki.h"
 
 namespace {
 
 using Json = nlohmann::json;
-
-// Answers every request with one fixed status and body, then closes.
-class LoopbackServer {
- public:
-  LoopbackServer(int status, QByteArray body) : status_(status), body_(std::move(body)) {
-    server_.listen(QHostAddress::LocalHost, 0);
-    QObject::connect(&server_, &QTcpServer::newConnection, [this] {
-      while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-          request_ += socket->readAll();
-          if (!request_.contains("\r\n\r\n")) return;
-          ++requests;
-          socket->write("HTTP/1.1 " + QByteArray::number(status_) +
-                        (status_ == 200 ? " OK" : " Not Found") +
-                        "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                        QByteArray::number(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_);
-          socket->disconnectFromHost();
-        });
-        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-      }
-    });
-  }
-  std::string Url() const {
-    return "http://127.0.0.1:" + std::to_string(server_.serverPort()) + "/mds.jwt";
-  }
-  int requests = 0;
-
- private:
-  QTcpServer server_;
-  int status_;
-  QByteArray body_;
-  QByteArray request_;
-};
 
 class MetadataDownloadTest : public ::testing::Test {
  protected:
