@@ -13,6 +13,7 @@ namespace {
 void ClearMdsBlobImpl(MdsBlob& blob) {
   blob.verdict = MdsVerdict::kNone;
   blob.message.clear();
+  blob.outOfDateReason.clear();
   blob.signerName.clear();
   blob.rootName.clear();
   blob.index.Clear();
@@ -53,12 +54,13 @@ std::string Verify(const uint8_t* bytes, size_t length, TrustStore& trust, int64
   blob.signerName = check.leafName;
   blob.rootName = check.rootName;
   if (!check.timeProblem.empty()) {
-    blob.verdict = MdsVerdict::kOutOfDate;
-    blob.message = "The metadata file is out of date: " + check.timeProblem + ".";
+    blob.outOfDateReason = check.timeProblem;
   } else if (now >= blob.payload.nextUpdateUnixSeconds) {
+    blob.outOfDateReason = "its next update was due on " + blob.payload.nextUpdate;
+  }
+  if (!blob.outOfDateReason.empty()) {
     blob.verdict = MdsVerdict::kOutOfDate;
-    blob.message = "The metadata file is out of date: its next update was due on " +
-                   blob.payload.nextUpdate + ".";
+    blob.message = "The metadata file is out of date: " + blob.outOfDateReason + ".";
   } else {
     blob.verdict = MdsVerdict::kCurrent;
   }

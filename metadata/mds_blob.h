@@ -27,6 +27,8 @@ struct MdsBlob {
   // kRejected: one sentence why. kOutOfDate: one sentence saying why it is
   // out of date. Otherwise empty.
   std::string message;
+  // kOutOfDate: the reason alone ("its next update was due on 2025-01-01").
+  std::string outOfDateReason;
   std::string source;      // the file's path, when read from a file
   std::string signerName;  // the leaf of the signing chain
   std::string rootName;    // the trusted root it reached

@@ -29,7 +29,7 @@ std::string BlobSummary(const MdsBlob& blob) {
   std::string text = "no. " + std::to_string(blob.payload.number) + ", next update " +
                      blob.payload.nextUpdate + ", signed by " + blob.signerName + ", root " +
                      blob.rootName;
-  if (blob.verdict == MdsVerdict::kOutOfDate) text += "; out of date: " + blob.message;
+  if (blob.verdict == MdsVerdict::kOutOfDate) text += "; out of date: " + blob.outOfDateReason;
   return text;
 }
 

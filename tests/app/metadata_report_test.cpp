@@ -136,7 +136,7 @@ TEST_F(MetadataReportTest, BlobVerdictsOnThePage) {
        {"--simulate", "--mds", blob, "--mds-root", rootFile_},
        UnixSecondsOf(2024, 8, 1),
        "no. 7, next update 2024-07-01, signed by Test BLOB Signer, root Test Metadata Root; out "
-       "of date: The metadata file is out of date: its next update was due on 2024-07-01.",
+       "of date: its next update was due on 2024-07-01",
        6},
       {"missing file",
        {"--simulate", "--mds", "/nonexistent/blob.jwt"},
