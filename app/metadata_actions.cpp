@@ -47,6 +47,8 @@ void MetadataActions::Load(const std::string& file) {
 }
 
 void MetadataActions::LoadInitialFile() {
+  // A root named on the command line that cannot be used is said once.
+  if (!rootError_.empty()) prompt_.Message(rootError_, PromptIcon::kError, true);
   std::string file = services_.options.file;
   if (file.empty()) file = UserSettings().value(METADATA_FILE_SETTING).toString().toStdString();
   Load(file);

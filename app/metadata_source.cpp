@@ -75,6 +75,15 @@ bool StoreVerifiedDownload(const std::vector<uint8_t>& bytes, TrustStore& trust,
     message = "The metadata cannot be stored: neither XDG_CACHE_HOME nor HOME is set.";
     return false;
   }
+  // An older file (a replayed one, say) never replaces a newer cached copy.
+  MdsBlob cached;
+  if (Exists(cachePath)) LoadMdsFile(cachePath, trust, clock, cached);
+  if (cached.accepted() && cached.payload.number > blob.payload.number) {
+    message = "The downloaded metadata no. " + std::to_string(blob.payload.number) +
+              " is older than the cached no. " + std::to_string(cached.payload.number) +
+              ". The cached copy is unchanged.";
+    return false;
+  }
   const std::string fresh = cachePath + ".new";
   if (!MakeParentFolders(cachePath) || !WriteWhole(fresh, bytes) ||
       std::rename(fresh.c_str(), cachePath.c_str()) != 0) {

@@ -37,7 +37,8 @@ void LoadShownMetadata(const std::string& file, TrustStore& trust, const WallClo
 // Verifies downloaded bytes and, only when they are accepted, replaces the
 // cached copy: the bytes go to a new file beside it, which is then renamed
 // over it. `message` says what happened in one sentence. False when the
-// bytes were rejected or could not be stored; the cache is then unchanged.
+// bytes were rejected, are older (a lower number) than an accepted cached
+// copy, or could not be stored; the cache is then unchanged.
 bool StoreVerifiedDownload(const std::vector<uint8_t>& bytes, TrustStore& trust,
                            const WallClock& clock, const std::string& cachePath,
                            std::string& message);

@@ -77,7 +77,12 @@ TEST_F(MetadataDownloadTest, VerifiedFileReplacesTheCacheOthersLeaveItAlone) {
       {"not found", 404, "gone", "failed"},
       {"not a metadata file", 200, "<html></html>", "is rejected"},
   };
-  for (const Case& c : cases) {
+  Json older = TestPayload(Json::array());
+  older["no"] = 6;
+  std::vector<Case> all(std::begin(cases), std::end(cases));
+  all.push_back({"older file", 200, world_->Blob(older, JwsAlgorithm::kRs256),
+                 "The downloaded metadata no. 6 is older than the cached no. 7."});
+  for (const Case& c : all) {
     SCOPED_TRACE(c.name);
     LoopbackServer server(c.status, QByteArray::fromStdString(c.body));
     options_.url = server.Url();
