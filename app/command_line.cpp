@@ -20,6 +20,21 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         return line;
       }
       line.fetch = args[++i];
+    } else if (arg == "--mds" || arg == "--mds-root" || arg == "--mds-url") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        line.error = arg + (arg == "--mds-url" ? " needs an address" : " needs a file");
+        return line;
+      }
+      const std::string& value = args[++i];
+      if (arg == "--mds") {
+        line.mdsFile = value;
+      } else if (arg == "--mds-root") {
+        line.mdsRoots.push_back(value);
+      } else {
+        line.mdsUrl = value;
+      }
+    } else if (arg == "--mds-update") {
+      line.mdsUpdate = true;
     } else if (arg == "--pin-stdin") {
       line.pinStdin = true;
     } else if (arg == "--device") {
@@ -46,6 +61,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   if (line.simulate && (line.device.rfind("udp:", 0) == 0 || line.device.rfind("tcp:", 0) == 0)) {
     line.error = "--simulate takes a hidraw path or VID:PID with --device, not an address";
   }
+  if (!line.mdsUrl.empty() && !line.mdsUpdate) line.error = "--mds-url needs --mds-update";
   return line;
 }
 
@@ -53,6 +69,8 @@ std::string UsageText() {
   return "Usage: quillmark [--device DEVICE] [--simulate [PROFILE]]\n"
          "       quillmark --report [--json] [--device DEVICE] [--simulate [PROFILE]]\n"
          "                          [--security-key-info] [--fetch fido2|u2f [--pin-stdin]]\n"
+         "       quillmark --mds-update [--mds-url URL] [--mds-root FILE]...\n"
+         "  every form also takes [--mds FILE] [--mds-root FILE]...\n"
          "\n"
          "Shows what a FIDO security key says about itself: its identity, the versions\n"
          "of its applets, its authenticatorGetInfo answer and the maker's hardware record.\n"
@@ -92,9 +110,18 @@ std::string UsageText() {
          "                         /dev/hidrawN   a HID interface by its path\n"
          "                         VID:PID        the key with these hexadecimal ids\n"
          "                       with --simulate, a path or ids of a simulated device\n"
+         "  --mds FILE           the FIDO metadata file (BLOB) for the \"Metadata\" page;\n"
+         "                       without it, the copy cached by --mds-update\n"
+         "  --mds-root FILE      also trust this root (PEM or DER) for metadata files\n"
+         "  --mds-update         download the metadata file into\n"
+         "                       $XDG_CACHE_HOME/quillmark/mds.jwt, verify it, and\n"
+         "                       replace the cached copy only then; with --report the\n"
+         "                       report follows, else the program ends\n"
+         "  --mds-url URL        with --mds-update: download from URL instead of\n"
+         "                       https://mds3.fidoalliance.org/\n"
          "  -h, --help           show this text\n"
          "\n"
          "Exit status: 0 when a key answered, 1 when none was found or the --device\n"
          "could not be reached, 2 for bad arguments, 3 when a key was found but did not\n"
-         "answer.\n";
+         "answer; --mds-update alone: 0 when the cached copy was replaced, 4 when not.\n";
 }

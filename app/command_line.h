@@ -14,6 +14,12 @@ struct CommandLine {
   std::string fetch;  // "fido2" or "u2f": a certificate fetch after the refresh
   bool pinStdin = false;
   std::string device;  // --device value as given; empty: the first key found
+  // The metadata file: --mds FILE, --mds-root FILE (any number), --mds-url
+  // URL, and --mds-update (download it into the cache first).
+  std::string mdsFile;
+  std::vector<std::string> mdsRoots;
+  std::string mdsUrl;
+  bool mdsUpdate = false;
   std::string error;  // why the arguments are bad; empty when they are good
 };
 
@@ -27,3 +33,5 @@ constexpr int EXIT_KEY_SHOWN = 0;
 constexpr int EXIT_NO_KEY = 1;
 constexpr int EXIT_BAD_ARGUMENTS = 2;
 constexpr int EXIT_KEY_DID_NOT_ANSWER = 3;
+// --mds-update alone: the download or its verification failed.
+constexpr int EXIT_MDS_UPDATE_FAILED = 4;

@@ -1,9 +1,11 @@
+#include <QCoreApplication>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/device_choice.h"
+#include "app/metadata_download.h"
 #include "app/quillmark_app.h"
 #include "app/report_command.h"
 #include "app/settings_switch.h"
@@ -20,6 +22,15 @@ int main(int argc, char** argv) {
     std::cout << UsageText();
     return 0;
   }
+  const MetadataOptions metadata{line.mdsFile, line.mdsRoots, line.mdsUrl};
+  if (line.mdsUpdate) {
+    bool stored = false;
+    {
+      QCoreApplication core(argc, argv);
+      stored = RunMetadataUpdateCommand(metadata, std::cerr);
+    }
+    if (!line.report) return stored ? 0 : EXIT_MDS_UPDATE_FAILED;
+  }
   const bool securityKeyInfo = ReadSecurityKeyInfoSwitch(SystemSettings());
   if (line.report) return RunReportCommand(line, securityKeyInfo, std::cin, std::cout, std::cerr);
 
@@ -35,5 +46,5 @@ int main(int argc, char** argv) {
   if (!StartDeviceChoice(line, chosen, std::cerr)) return EXIT_NO_KEY;
   CQuillmarkApp app(argc, argv);
   // A network authenticator comes and goes with no USB event.
-  return app.InitInstance(!line.simulate && !chosen.network());
+  return app.InitInstance(!line.simulate && !chosen.network(), metadata);
 }

@@ -8,8 +8,9 @@
 const char* const PROMPT_CAPTION = "Quillmark";
 
 void QtPrompt::Message(const std::string& text, PromptIcon icon, bool owned) {
-  const QMessageBox::Icon shown =
-      icon == PromptIcon::kWarning ? QMessageBox::Warning : QMessageBox::Critical;
+  const QMessageBox::Icon shown = icon == PromptIcon::kWarning       ? QMessageBox::Warning
+                                  : icon == PromptIcon::kInformation ? QMessageBox::Information
+                                                                     : QMessageBox::Critical;
   QMessageBox box(shown, PROMPT_CAPTION, QString::fromStdString(text), QMessageBox::Ok,
                   owned ? owner_.data() : nullptr);
   box.exec();

@@ -33,11 +33,12 @@ CQuillmarkApp::CQuillmarkApp(int& argc, char** argv) : application_(argc, argv) 
   QApplication::setWindowIcon(QuillmarkIcon());
 }
 
-int CQuillmarkApp::InitInstance(bool followDevices) {
+int CQuillmarkApp::InitInstance(bool followDevices, const MetadataOptions& metadata) {
   QtOpener opener;
   DeviceEventSource deviceEvents;
   QuillmarkDlgServices services;
   services.opener = &opener;
+  services.metadata.options = metadata;
   if (followDevices && deviceEvents.Start()) services.deviceEvents = &deviceEvents;
 
   CQuillmarkDlg dialog(services);

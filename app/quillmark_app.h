@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "app/metadata_source.h"
+
 // The program's icon: the scalable picture, or its renderings at fixed
 // sizes where the desktop has no SVG support.
 QIcon QuillmarkIcon();
@@ -16,7 +18,8 @@ class CQuillmarkApp {
   // Runs the main window; answers the exit status. `followDevices`: refresh
   // when USB devices come and go (off for the simulated key, which no real
   // event concerns).
-  int InitInstance(bool followDevices);
+  // `metadata`: the metadata options of the command line.
+  int InitInstance(bool followDevices, const MetadataOptions& metadata = MetadataOptions());
 
  private:
   QApplication application_;

@@ -23,11 +23,15 @@
 #include "attestation/tab_state.h"
 #include "keyinfo/device_state.h"
 #include "keyinfo/metadata_link.h"
+#include "keyinfo/metadata_rows.h"
 #include "transport/key_clock.h"
 #include "transport/key_device.h"
 
 const char* const ABOUT_MENU_TEXT = "&About Quillmark...";
 const char* const TOUCH_KEY_TEXT = "Touch your security key...";
+const char* const METADATA_WARNING_STATUS_TEXT =
+    "Warning: the FIDO metadata reports this key's model as revoked or compromised (see the "
+    "\"Metadata\" page).";
 
 namespace {
 
@@ -114,6 +118,10 @@ CQuillmarkDlg::CQuillmarkDlg(const QuillmarkDlgServices& services, QWidget* pare
   }
   resize(size);
   setMinimumSize(units.X(200), units.Y(120));
+
+  metadata_ = std::make_unique<MetadataActions>(*this, *prompt_, services.metadata,
+                                                [this] { ShowMetadata(); });
+  metadata_->LoadInitialFile();
 
   KeyDevice::Instance().SetWaitHook([this] { OnKeyWaiting(); });
   KeyClock* pollClock = services.clock != nullptr ? services.clock : &KeyTransportClock();
@@ -239,11 +247,21 @@ void CQuillmarkDlg::OnDblClkInfoList(int row) {
 }
 
 void CQuillmarkDlg::OnDblClkFido2List(int row) {
-  if (onFido2DoubleClick) RunWithKey([&] { onFido2DoubleClick(row); });
+  if (onFido2DoubleClick) {
+    RunWithKey([&] {
+      onFido2DoubleClick(row);
+      ShowMetadata();
+    });
+  }
 }
 
 void CQuillmarkDlg::OnDblClkU2fList(int row) {
-  if (onU2fDoubleClick) RunWithKey([&] { onU2fDoubleClick(row); });
+  if (onU2fDoubleClick) {
+    RunWithKey([&] {
+      onU2fDoubleClick(row);
+      ShowMetadata();
+    });
+  }
 }
 
 bool CQuillmarkDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -267,15 +285,24 @@ void CQuillmarkDlg::GetDeviceState(const std::string& vidText, const std::string
     // A key named with --device stays the one shown, whichever key came or went.
     const bool named = KeyDevice::Instance().namedDevice() != nullptr;
     ::GetDeviceState(model_, named ? "" : vidText, named ? "" : pidText);
-    keyStatus_ = QString::fromStdString(KeyStatusText());
+    ShowMetadata();
   });
+}
+
+void CQuillmarkDlg::ShowMetadata() {
+  metadata_->ShowPage(model_);
+  keyStatus_ = QString::fromStdString(KeyStatusText());
+  if (keyBusy_ == 0) statusLine_->setText(keyStatus_);
 }
 
 std::string CQuillmarkDlg::KeyStatusText() const {
   const std::vector<std::string>& denied = KeyDevice::Instance().deniedPaths;
   if (model_.infoList.RowCount() == 0) return NoKeyMessage(denied);
   if (model_.keyDidNotAnswer) return KEY_DID_NOT_ANSWER_TEXT;
-  return AccessProblemMessage(denied);
+  const std::string access = AccessProblemMessage(denied);
+  if (!MetadataWarnsOfKey(model_)) return access;
+  return access.empty() ? METADATA_WARNING_STATUS_TEXT
+                        : std::string(METADATA_WARNING_STATUS_TEXT) + " " + access;
 }
 
 void CQuillmarkDlg::RunWithKey(const std::function<void()>& operation) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/device_change.h"
+#include "app/metadata_actions.h"
 #include "app/qt_opener.h"
 #include "app/qt_prompt.h"
 #include "keyinfo/quillmark_model.h"
@@ -30,6 +31,9 @@ class UserPrompt;
 constexpr uint32_t IDM_ABOUTBOX = 0x0010;
 extern const char* const ABOUT_MENU_TEXT;  // "&About Quillmark..."
 extern const char* const TOUCH_KEY_TEXT;   // "Touch your security key..."
+// The status line's mark of a key whose model the metadata reports revoked
+// or compromised.
+extern const char* const METADATA_WARNING_STATUS_TEXT;
 
 // Tab indexes of the seed's pages, which are also their indexes in the
 // model's list of pages.
@@ -48,6 +52,7 @@ struct QuillmarkDlgServices {
   KeyClock* clock = nullptr;           // KeyTransportClock(): the device-event wait, the U2F poll
   DeviceEventSource* deviceEvents = nullptr;     // none: no device events reach the window
   std::function<void(QWidget* owner)> runAbout;  // the about box, modally
+  MetadataWindowServices metadata;               // the metadata file and its menu entries
 };
 
 class CQuillmarkDlg : public QDialog {
@@ -95,6 +100,7 @@ class CQuillmarkDlg : public QDialog {
   QTableView* pageView(size_t page) const { return views_.at(page); }
   QLabel* statusLine() const { return statusLine_; }
   QAction* aboutAction() const { return aboutAction_; }
+  MetadataActions& metadata() { return *metadata_; }
 
  protected:
   // Closing (close box, Escape) waits until no exchange runs.
@@ -108,6 +114,8 @@ class CQuillmarkDlg : public QDialog {
   static void SetColumnWidths(QTableView* view, const std::vector<int>& factors);
   void OnKeyWaiting();
   std::string KeyStatusText() const;
+  // Fills the "Metadata" page and, when the window is idle, the status line.
+  void ShowMetadata();
 
   QuillmarkModel model_;
   // One per page of the model. Declared after model_, so they stop observing
@@ -132,6 +140,7 @@ class CQuillmarkDlg : public QDialog {
   QTableView* u2fView_ = nullptr;
   QLabel* statusLine_ = nullptr;
   QAction* aboutAction_ = nullptr;
+  std::unique_ptr<MetadataActions> metadata_;
 
   // What the status line says between exchanges.
   QString keyStatus_;

@@ -7,6 +7,7 @@
 #include "app/console_prompt.h"
 #include "app/device_choice.h"
 #include "app/report_format.h"
+#include "app/report_metadata.h"
 #include "app/simulated_platform.h"
 #include "attestation/certificate_fetch.h"
 #include "attestation/tab_state.h"
@@ -14,7 +15,7 @@
 #include "transport/key_device.h"
 
 int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::istream& in,
-                     std::ostream& out, std::ostream& err) {
+                     std::ostream& out, std::ostream& err, const WallClock* clock) {
   SimulatedPlatform simulated;
   if (line.simulate) {
     std::string error;
@@ -43,6 +44,8 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
       FetchU2fCertificate(model, prompt, KeyTransportClock());
     }
   }
+
+  if (keyShown) ShowReportMetadata(line, model, clock != nullptr ? *clock : SystemWallClock(), err);
 
   const std::vector<ReportPage> pages = ReportPages(model, model.securityKeyInfoEnabled);
   out << (line.json ? FormatReportJson(pages) : FormatReportText(pages));

@@ -136,6 +136,9 @@ void FetchFido2Certificates(QuillmarkModel& model, UserPrompt& prompt) {
     const uint8_t* certificate = nullptr;
     uint32_t certificateLength = 0;
     if (!read.x5c.ElementAt(index).GetBytes(certificate, certificateLength)) continue;
+    if (index == 0) model.attestationChain.clear();
+    model.attestationChain.emplace_back(certificate, certificate + certificateLength);
+    model.attestationFromU2f = false;
     ShowCertificate(model, FIDO2_CERTIFICATE_OPTIONS, signedData, signedLength, read.signature,
                     read.signatureLength, certificate, certificateLength, prompt);
   }

@@ -26,11 +26,13 @@ void DeleteFiles(std::vector<std::string>& files) {
 void ClearFido2Certificates(QuillmarkModel& model) {
   model.fido2List.Clear();
   DeleteFiles(model.fido2CertFiles);
+  if (!model.attestationFromU2f) model.attestationChain.clear();
 }
 
 void ClearU2fCertificates(QuillmarkModel& model) {
   model.u2fList.Clear();
   DeleteFiles(model.u2fCertFiles);
+  if (model.attestationFromU2f) model.attestationChain.clear();
 }
 
 void DeleteAllCertificateFiles(QuillmarkModel& model) {

@@ -46,6 +46,9 @@ bool ShowRegistration(QuillmarkModel& model, const uint8_t* bytes, uint32_t leng
   std::memcpy(signedData + signedLength, registration.userPublicKey, U2F_USER_PUBLIC_KEY_LENGTH);
   signedLength += U2F_USER_PUBLIC_KEY_LENGTH;
 
+  model.attestationChain = {std::vector<uint8_t>(
+      registration.certificate, registration.certificate + registration.certificateLength)};
+  model.attestationFromU2f = true;
   ShowCertificate(model, U2F_CERTIFICATE_OPTIONS, signedData, signedLength, registration.signature,
                   registration.signatureLength, registration.certificate,
                   registration.certificateLength, prompt);

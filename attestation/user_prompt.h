@@ -6,7 +6,7 @@
 
 #include <string>
 
-enum class PromptIcon { kWarning, kError };
+enum class PromptIcon { kWarning, kError, kInformation };
 
 class UserPrompt {
  public:

@@ -74,6 +74,7 @@ void GetDeviceState(QuillmarkModel& model, const std::string& vidText, const std
 
   model.aaguidText.clear();
   model.keyDidNotAnswer = false;
+  model.getInfoAnswer.clear();
   keyHasPin = false;
   KeyLayerReady = true;
 

@@ -180,6 +180,10 @@ void ShowCertifications(ReportList& list, const CborView& certifications) {
 
 void ShowGetInfo(QuillmarkModel& model, const CborView& view) {
   ReportList& list = model.infoList;
+  // Kept for the pages that compare the answer with what others declare.
+  if (!view.IsEmpty()) {
+    model.getInfoAnswer.assign(view.data, view.data + std::min(view.ItemLength(), view.size));
+  }
 
   list.AppendRow(kFirstCaption, "versions: " + TextEntries(view.FindIntKey(0x01)));
   AddListRow(list, "extensions: ", TextEntries(view.FindIntKey(0x02)));

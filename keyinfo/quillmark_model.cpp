@@ -26,6 +26,7 @@ QuillmarkModel::QuillmarkModel() {
   // The pages beyond the seed's follow here, one AddPage line each, in the
   // order the window shows them.
   AddPage(DETAILS_PAGE_CAPTION, kItemValueColumns, kItemValueTenths);
+  AddPage("Metadata", kItemValueColumns, kItemValueTenths);
 }
 
 void QuillmarkModel::AddPage(const std::string& caption, const std::vector<std::string>& columns,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <vector>
@@ -52,6 +53,12 @@ struct QuillmarkModel {
   // The last refresh found a key but gave up on it when it sent nothing back
   // in time.
   bool keyDidNotAnswer = false;
+  // The GetInfo answer of the last refresh (its CBOR map), or empty.
+  std::vector<uint8_t> getInfoAnswer;
+  // The attestation certificates of the last fetch (DER, leaf first), and
+  // whether a U2F registration gave them; emptied with the fetch's tab.
+  std::vector<std::vector<uint8_t>> attestationChain;
+  bool attestationFromU2f = false;
   // The switch for the "Security Key info" page.
   bool securityKeyInfoEnabled = false;
   // Last temporary certificate file written for each certification tab.

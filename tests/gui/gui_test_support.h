@@ -2,6 +2,8 @@
 // test, in-memory settings, opener and prompt.
 #pragma once
 
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -10,6 +12,21 @@
 #include "keyinfo/opener.h"
 #include "simkey/sim_platform.h"
 #include "transport/key_device.h"
+
+// After the simulated key's headers: Qt defines a macro named like one of
+// their members.
+#include <QDir>
+#include <QSettings>
+
+// Every window test program keeps the user's settings and cache apart: the
+// user-scope settings and XDG_CACHE_HOME point into a folder of its own.
+inline const QString kPrivateUserFolder = [] {
+  const QString folder = QDir::tempPath() + "/quillmark-gui-test-" + QString::number(getpid());
+  QDir().mkpath(folder + "/cache");
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder + "/settings");
+  qputenv("XDG_CACHE_HOME", (folder + "/cache").toUtf8());
+  return folder;
+}();
 
 // The simulated platform behind the transport for as long as it lives.
 class SimKeyScope {

@@ -125,7 +125,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.dialog->windowTitle(), QString("Quillmark"));
     QStringList expected = {"Hardware info", "FIDO2 Certification", "U2F Certification"};
     if (fourPages) expected << "Security Key info";
-    expected << "Details";
+    expected << "Details"
+             << "Metadata";
     QCOMPARE(TabTexts(window.dialog->tabs()), expected);
     QCOMPARE(window.dialog->model().securityKeyInfoEnabled, fourPages);
 
@@ -144,19 +145,19 @@ class MainWindowTest : public QObject {
       FakeSettings settings(SettingKind::kString, fourPages ? "1" : "0");
       Window window(key, settings);
       CQuillmarkDlg& dialog = *window.dialog;
-      // The tabs' lists: the seed's pages, then "Details".
-      std::vector<QTableView*> pageLists = {dialog.infoListView(), dialog.fido2ListView(),
-                                            dialog.u2fListView()};
-      if (fourPages) pageLists.push_back(dialog.securityKeyListView());
-      pageLists.push_back(dialog.pageView(4));
-      QCOMPARE(dialog.tabs()->count(), static_cast<int>(pageLists.size()));
-      for (int page : {1, 2, 0, 3, 2, fourPages ? 4 : 3}) {
+      const std::vector<QTableView*> pageLists = {dialog.infoListView(), dialog.fido2ListView(),
+                                                  dialog.u2fListView(),
+                                                  dialog.securityKeyListView()};
+      const std::vector<size_t> shownPages = dialog.model().ShownPages();
+      for (int page : {1, 2, 0, 3, 2, 4}) {
+        if (page >= dialog.tabs()->count()) continue;
         dialog.tabs()->setCurrentIndex(page);
-        QCOMPARE(window.ShownLists(), std::vector<QTableView*>{pageLists[page]});
+        QCOMPARE(window.ShownLists(), std::vector<QTableView*>{dialog.pageView(shownPages[page])});
+        if (page < 3) QCOMPARE(dialog.pageView(shownPages[page]), pageLists[page]);
       }
       // Indexes without a page change nothing.
       dialog.tabs()->setCurrentIndex(1);
-      for (int page : {-1, fourPages ? 5 : 4, 99}) {
+      for (int page : {-1, dialog.tabs()->count(), 99}) {
         dialog.OnSelChangeTab(page);
         QCOMPARE(window.ShownLists(), std::vector<QTableView*>{dialog.fido2ListView()});
       }

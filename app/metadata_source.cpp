@@ -1,0 +1,99 @@
+#include "app/metadata_source.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+const char* const DEFAULT_MDS_URL = "https://mds3.fidoalliance.org/";
+
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0;
+}
+
+// Creates each missing folder of `path`'s parent.
+bool MakeParentFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    const std::string folder = path.substr(0, slash);
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const bool flushed = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+  return std::fclose(file) == 0 && written && flushed;
+}
+
+}  // namespace
+
+std::string MetadataCachePath() {
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  if (cache != nullptr && cache[0] == '/') return std::string(cache) + "/quillmark/mds.jwt";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/') return std::string(home) + "/.cache/quillmark/mds.jwt";
+  return {};
+}
+
+bool LoadTrustRoots(const std::vector<std::string>& roots, TrustStore& trust, std::string& error) {
+  for (const std::string& root : roots) {
+    if (!trust.AddRootFile(root, error)) return false;
+  }
+  return true;
+}
+
+void LoadShownMetadata(const std::string& file, TrustStore& trust, const WallClock& clock,
+                       MdsBlob& blob) {
+  const std::string path = file.empty() ? MetadataCachePath() : file;
+  if (file.empty() && (path.empty() || !Exists(path))) {
+    ClearMdsBlob(blob);
+    return;
+  }
+  LoadMdsFile(path, trust, clock, blob);
+}
+
+bool StoreVerifiedDownload(const std::vector<uint8_t>& bytes, TrustStore& trust,
+                           const WallClock& clock, const std::string& cachePath,
+                           std::string& message) {
+  MdsBlob blob;
+  LoadMdsBlob(bytes.data(), bytes.size(), trust, clock, blob);
+  if (!blob.accepted()) {
+    message = "The downloaded " + blob.message.substr(4) + " The cached copy is unchanged.";
+    return false;
+  }
+  if (cachePath.empty()) {
+    message = "The metadata cannot be stored: neither XDG_CACHE_HOME nor HOME is set.";
+    return false;
+  }
+  // An older file (a replayed one, say) never replaces a newer cached copy.
+  MdsBlob cached;
+  if (Exists(cachePath)) LoadMdsFile(cachePath, trust, clock, cached);
+  if (cached.accepted() && cached.payload.number > blob.payload.number) {
+    message = "The downloaded metadata no. " + std::to_string(blob.payload.number) +
+              " is older than the cached no. " + std::to_string(cached.payload.number) +
+              ". The cached copy is unchanged.";
+    return false;
+  }
+  const std::string fresh = cachePath + ".new";
+  if (!MakeParentFolders(cachePath) || !WriteWhole(fresh, bytes) ||
+      std::rename(fresh.c_str(), cachePath.c_str()) != 0) {
+    const std::string why = std::strerror(errno);
+    std::remove(fresh.c_str());
+    message = "The metadata cannot be stored in " + cachePath + ": " + why + ".";
+    return false;
+  }
+  message = "Metadata no. " + std::to_string(blob.payload.number) + " (next update " +
+            blob.payload.nextUpdate + ") stored in " + cachePath + ".";
+  if (blob.verdict == MdsVerdict::kOutOfDate) message += " " + blob.message;
+  return true;
+}

@@ -1,0 +1,36 @@
+// The rows of the "Metadata" page: what the loaded metadata file says about
+// the key shown, and whether its attestation is genuine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "metadata/mds_blob.h"
+
+struct MetadataRow {
+  std::string item;
+  std::string value;
+};
+
+// What is known about the key shown.
+struct MetadataKeyFacts {
+  std::string aaguid;            // from GetInfo: 32 hex digits, or empty
+  std::vector<uint8_t> getInfo;  // GetInfo's CBOR map, or empty
+  // The attestation certificates of the last fetch, leaf first; empty
+  // before a fetch.
+  std::vector<std::vector<uint8_t>> attestationChain;
+  bool u2fAttestation = false;  // the chain came from a U2F registration
+};
+
+extern const char* const METADATA_PAGE_TITLE;     // "Metadata"
+extern const char* const METADATA_NO_FILE_TEXT;   // how to get a file
+extern const char* const METADATA_UNKNOWN_MODEL;  // "This key's model is not in the metadata."
+extern const char* const METADATA_WARNING_ITEM;   // "Warning"
+
+// The statuses that mean a key of the model cannot be trusted.
+bool IsCompromiseStatus(const std::string& status);
+
+// The rows in page order. `now` judges the attestation chain's validity.
+std::vector<MetadataRow> BuildMetadataRows(const MdsBlob& blob, const MetadataKeyFacts& key,
+                                           int64_t nowUnixSeconds);
