@@ -36,9 +36,6 @@ constexpr int WINDOW_WIDTH_DLU = 588;
 constexpr int WINDOW_HEIGHT_DLU = 352;
 constexpr int MARGIN_DLU = 7;
 
-const std::vector<int> kItemValueFactors = {3, 7};
-const std::vector<int> kSecurityKeyFactors = {1, 1, 2, 2, 5};
-
 // A dialog unit is a quarter of the font's average character width across,
 // an eighth of its height down.
 struct DialogUnits {
@@ -75,22 +72,26 @@ CQuillmarkDlg::CQuillmarkDlg(const QuillmarkDlgServices& services, QWidget* pare
   tabs_->setExpanding(false);
   tabs_->setDrawBase(true);
 
-  // The four lists lie on top of each other under the tab strip; exactly one
+  // The lists lie on top of each other under the tab strip; exactly one
   // shows. They keep their place while hidden, so every list has its size
   // from the start.
   pageArea_ = new QWidget(this);
   auto* pages = new QGridLayout(pageArea_);
   pages->setContentsMargins(0, 0, 0, 0);
-  infoView_ = MakeList(model_.infoList, {"Item", "Value"}, infoModel_);
-  fido2View_ = MakeList(model_.fido2List, {"Item", "Value"}, fido2Model_);
-  securityKeyView_ =
-      MakeList(model_.securityKeyList,
-               {"Tag", "Length", "Value", "Tag Definition", "Value Definition"}, securityKeyModel_);
-  u2fView_ = MakeList(model_.u2fList, {"Item", "Value"}, u2fModel_);
-  for (QTableView* view : {infoView_, fido2View_, securityKeyView_, u2fView_}) {
+  for (size_t page = 0; page < model_.Pages().size(); ++page) {
+    QStringList captions;
+    for (const std::string& column : model_.Pages()[page].columns) {
+      captions << QString::fromStdString(column);
+    }
+    QTableView* view = MakeList(model_.PageList(page), captions);
     view->setParent(pageArea_);
     pages->addWidget(view, 0, 0);
+    views_.push_back(view);
   }
+  infoView_ = views_.at(PAGE_HARDWARE_INFO);
+  fido2View_ = views_.at(PAGE_FIDO2_CERTIFICATION);
+  u2fView_ = views_.at(PAGE_U2F_CERTIFICATION);
+  securityKeyView_ = views_.at(PAGE_SECURITY_KEY_INFO);
 
   statusLine_ = new QLabel(this);
   statusLine_->setObjectName("statusLine");
@@ -151,20 +152,18 @@ void CQuillmarkDlg::OnInitDialog() {
 
   model_.securityKeyInfoEnabled = ReadSecurityKeyInfoSwitch(settings_);
 
-  tabs_->addTab("Hardware info");
-  tabs_->addTab("FIDO2 Certification");
-  tabs_->addTab("U2F Certification");
-  if (model_.securityKeyInfoEnabled) tabs_->addTab("Security Key info");
+  for (size_t page : model_.ShownPages()) {
+    tabs_->addTab(QString::fromStdString(model_.Pages()[page].caption));
+  }
   tabs_->setCurrentIndex(PAGE_HARDWARE_INFO);
 
   // Place the lists now, before the window shows, so that their client
   // width is known for the columns.
   layout()->activate();
   pageArea_->layout()->activate();
-  SetColumnWidths(infoView_, kItemValueFactors);
-  SetColumnWidths(fido2View_, kItemValueFactors);
-  SetColumnWidths(u2fView_, kItemValueFactors);
-  if (model_.securityKeyInfoEnabled) SetColumnWidths(securityKeyView_, kSecurityKeyFactors);
+  for (size_t page : model_.ShownPages()) {
+    SetColumnWidths(views_[page], model_.Pages()[page].columnTenths);
+  }
 
   tabs_->setCurrentIndex(PAGE_HARDWARE_INFO);
   OnSelChangeTab(PAGE_HARDWARE_INFO);
@@ -175,11 +174,10 @@ void CQuillmarkDlg::OnInitDialog() {
   GetDeviceState("", "");
 }
 
-QTableView* CQuillmarkDlg::MakeList(ReportList& list, const QStringList& captions,
-                                    std::unique_ptr<ReportListModel>& model) {
-  model = std::make_unique<ReportListModel>(list, captions);
+QTableView* CQuillmarkDlg::MakeList(ReportList& list, const QStringList& captions) {
+  listModels_.push_back(std::make_unique<ReportListModel>(list, captions));
   auto* view = new QTableView(this);
-  view->setModel(model.get());
+  view->setModel(listModels_.back().get());
   view->setShowGrid(true);
   view->setSelectionBehavior(QAbstractItemView::SelectRows);
   view->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -215,25 +213,11 @@ void CQuillmarkDlg::SetColumnWidths(QTableView* view, const std::vector<int>& fa
 }
 
 void CQuillmarkDlg::OnSelChangeTab(int index) {
-  QTableView* shown = nullptr;
-  switch (index) {
-    case PAGE_HARDWARE_INFO:
-      shown = infoView_;
-      break;
-    case PAGE_FIDO2_CERTIFICATION:
-      shown = fido2View_;
-      break;
-    case PAGE_U2F_CERTIFICATION:
-      shown = u2fView_;
-      break;
-    case PAGE_SECURITY_KEY_INFO:
-      if (model_.securityKeyInfoEnabled) shown = securityKeyView_;
-      break;
-    default:
-      break;
-  }
-  if (shown == nullptr) return;
-  for (QTableView* view : {infoView_, fido2View_, u2fView_, securityKeyView_}) {
+  // Tab `index` is the index-th page shown.
+  const std::vector<size_t> shownPages = model_.ShownPages();
+  if (index < 0 || static_cast<size_t>(index) >= shownPages.size()) return;
+  QTableView* shown = views_[shownPages[index]];
+  for (QTableView* view : views_) {
     if (view != shown) view->hide();
   }
   shown->show();

@@ -1,5 +1,5 @@
-// The main window: a tab strip over four report lists, a status line, and
-// the routing of tab switches, double clicks and device events.
+// The main window: a tab strip over the model's report lists, a status line,
+// and the routing of tab switches, double clicks and device events.
 #pragma once
 
 #include <QDialog>
@@ -31,6 +31,8 @@ constexpr uint32_t IDM_ABOUTBOX = 0x0010;
 extern const char* const ABOUT_MENU_TEXT;  // "&About Quillmark..."
 extern const char* const TOUCH_KEY_TEXT;   // "Touch your security key..."
 
+// Tab indexes of the seed's pages, which are also their indexes in the
+// model's list of pages.
 enum QuillmarkPage : int {
   PAGE_HARDWARE_INFO = 0,
   PAGE_FIDO2_CERTIFICATION = 1,
@@ -89,6 +91,8 @@ class CQuillmarkDlg : public QDialog {
   QTableView* fido2ListView() const { return fido2View_; }
   QTableView* securityKeyListView() const { return securityKeyView_; }
   QTableView* u2fListView() const { return u2fView_; }
+  // The list of the model's page `page`, shown or not.
+  QTableView* pageView(size_t page) const { return views_.at(page); }
   QLabel* statusLine() const { return statusLine_; }
   QAction* aboutAction() const { return aboutAction_; }
 
@@ -99,20 +103,16 @@ class CQuillmarkDlg : public QDialog {
 
  private:
   void OnInitDialog();
-  QTableView* MakeList(ReportList& list, const QStringList& captions,
-                       std::unique_ptr<ReportListModel>& model);
+  QTableView* MakeList(ReportList& list, const QStringList& captions);
   // Widths as shares of the list's client width, fixed from then on.
   static void SetColumnWidths(QTableView* view, const std::vector<int>& factors);
   void OnKeyWaiting();
   std::string KeyStatusText() const;
 
   QuillmarkModel model_;
-  // Declared after model_, so they stop observing its lists before the
-  // lists go.
-  std::unique_ptr<ReportListModel> infoModel_;
-  std::unique_ptr<ReportListModel> fido2Model_;
-  std::unique_ptr<ReportListModel> securityKeyModel_;
-  std::unique_ptr<ReportListModel> u2fModel_;
+  // One per page of the model. Declared after model_, so they stop observing
+  // its lists before the lists go.
+  std::vector<std::unique_ptr<ReportListModel>> listModels_;
 
   QtOpener ownOpener_;
   QtPrompt ownPrompt_;
@@ -123,11 +123,13 @@ class CQuillmarkDlg : public QDialog {
   DeviceChangeHandler deviceChange_;
 
   QTabBar* tabs_ = nullptr;
-  QWidget* pageArea_ = nullptr;            // the lists, on top of each other
-  QTableView* infoView_ = nullptr;         // page 0
-  QTableView* fido2View_ = nullptr;        // page 1
-  QTableView* securityKeyView_ = nullptr;  // page 3
-  QTableView* u2fView_ = nullptr;          // page 2
+  QWidget* pageArea_ = nullptr;  // the lists, on top of each other
+  // The list of each page of the model, in the model's order.
+  std::vector<QTableView*> views_;
+  QTableView* infoView_ = nullptr;
+  QTableView* fido2View_ = nullptr;
+  QTableView* securityKeyView_ = nullptr;
+  QTableView* u2fView_ = nullptr;
   QLabel* statusLine_ = nullptr;
   QAction* aboutAction_ = nullptr;
 

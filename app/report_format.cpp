@@ -17,15 +17,11 @@ size_t DisplayWidth(const std::string& text) {
 }  // namespace
 
 std::vector<ReportPage> ReportPages(const QuillmarkModel& model, bool withSecurityKeyInfo) {
-  std::vector<ReportPage> pages = {
-      {"Hardware info", {"Item", "Value"}, &model.infoList},
-      {"FIDO2 Certification", {"Item", "Value"}, &model.fido2List},
-      {"U2F Certification", {"Item", "Value"}, &model.u2fList},
-  };
-  if (withSecurityKeyInfo) {
-    pages.push_back({"Security Key info",
-                     {"Tag", "Length", "Value", "Tag Definition", "Value Definition"},
-                     &model.securityKeyList});
+  std::vector<ReportPage> pages;
+  for (size_t index = 0; index < model.Pages().size(); ++index) {
+    const ModelPage& page = model.Pages()[index];
+    if (page.onlyWithSecurityKeyInfo && !withSecurityKeyInfo) continue;
+    pages.push_back({page.caption, page.columns, &model.PageList(index)});
   }
   return pages;
 }

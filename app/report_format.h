@@ -13,7 +13,8 @@ struct ReportPage {
   const ReportList* list;
 };
 
-// The pages in the window's order; "Security Key info" only when asked for.
+// The model's pages in the window's order; "Security Key info" only when
+// asked for.
 std::vector<ReportPage> ReportPages(const QuillmarkModel& model, bool withSecurityKeyInfo);
 
 std::string FormatReportText(const std::vector<ReportPage>& pages);
