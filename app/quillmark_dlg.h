@@ -13,6 +13,7 @@
 #include "app/device_change.h"
 #include "app/qt_opener.h"
 #include "app/qt_prompt.h"
+#include "app/qt_report_file_chooser.h"
 #include "keyinfo/quillmark_model.h"
 
 class DeviceEventSource;
@@ -25,6 +26,8 @@ class QTableView;
 class ReportListModel;
 class SettingsSource;
 class UserPrompt;
+class WindowActions;
+class WindowGeometry;
 
 // The command of the about entry.
 constexpr uint32_t IDM_ABOUTBOX = 0x0010;
@@ -48,6 +51,8 @@ struct QuillmarkDlgServices {
   KeyClock* clock = nullptr;           // KeyTransportClock(): the device-event wait, the U2F poll
   DeviceEventSource* deviceEvents = nullptr;     // none: no device events reach the window
   std::function<void(QWidget* owner)> runAbout;  // the about box, modally
+  ReportFileChooser* reportFile = nullptr;       // a file dialog owned by the window
+  WindowGeometry* geometry = nullptr;  // none: the window starts at its first size, keeps nothing
 };
 
 class CQuillmarkDlg : public QDialog {
@@ -69,6 +74,9 @@ class CQuillmarkDlg : public QDialog {
   void OnDblClkInfoList(int row);
   void OnDblClkFido2List(int row);
   void OnDblClkU2fList(int row);
+  // The refresh of the key the lists show now (the first key found when they
+  // show none), as a device event for it would run it.
+  void RefreshShownKey();
 
   // Runs `operation`, which talks to the key. While the key keeps it waiting
   // the window repaints and says so in the status line, but takes no user
@@ -95,6 +103,9 @@ class CQuillmarkDlg : public QDialog {
   QTableView* pageView(size_t page) const { return views_.at(page); }
   QLabel* statusLine() const { return statusLine_; }
   QAction* aboutAction() const { return aboutAction_; }
+  WindowActions* windowActions() const { return windowActions_; }
+  // The list of the page the tab strip shows.
+  QTableView* shownListView() const;
 
  protected:
   // Closing (close box, Escape) waits until no exchange runs.
@@ -108,6 +119,8 @@ class CQuillmarkDlg : public QDialog {
   static void SetColumnWidths(QTableView* view, const std::vector<int>& factors);
   void OnKeyWaiting();
   std::string KeyStatusText() const;
+  // What a double click (or Enter) on `row` of `view` does.
+  void OnDblClkList(QTableView* view, int row);
 
   QuillmarkModel model_;
   // One per page of the model. Declared after model_, so they stop observing
@@ -116,6 +129,8 @@ class CQuillmarkDlg : public QDialog {
 
   QtOpener ownOpener_;
   QtPrompt ownPrompt_;
+  QtReportFileChooser ownReportFile_;
+  ReportFileChooser* reportFile_;
   SettingsSource& settings_;
   Opener* opener_;
   UserPrompt* prompt_;
@@ -132,6 +147,7 @@ class CQuillmarkDlg : public QDialog {
   QTableView* u2fView_ = nullptr;
   QLabel* statusLine_ = nullptr;
   QAction* aboutAction_ = nullptr;
+  WindowActions* windowActions_ = nullptr;
 
   // What the status line says between exchanges.
   QString keyStatus_;
