@@ -3,6 +3,7 @@
 #include "app/device_event_source.h"
 #include "app/qt_opener.h"
 #include "app/quillmark_dlg.h"
+#include "app/window_geometry.h"
 
 // The resources live in a static library: nothing would pull their
 // registration into the program unless it is named. Outside any namespace,
@@ -36,9 +37,11 @@ CQuillmarkApp::CQuillmarkApp(int& argc, char** argv) : application_(argc, argv) 
 int CQuillmarkApp::InitInstance(bool followDevices, const MetadataOptions& metadata) {
   QtOpener opener;
   DeviceEventSource deviceEvents;
+  WindowGeometry geometry;
   QuillmarkDlgServices services;
   services.opener = &opener;
   services.metadata.options = metadata;
+  services.geometry = &geometry;
   if (followDevices && deviceEvents.Start()) services.deviceEvents = &deviceEvents;
 
   CQuillmarkDlg dialog(services);

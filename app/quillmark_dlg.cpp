@@ -18,12 +18,16 @@
 #include "app/device_event_source.h"
 #include "app/quillmark_app.h"
 #include "app/report_list_model.h"
+#include "app/report_saver.h"
 #include "app/settings_switch.h"
+#include "app/window_actions.h"
+#include "app/window_geometry.h"
 #include "attestation/certificate_fetch.h"
 #include "attestation/tab_state.h"
 #include "keyinfo/device_state.h"
 #include "keyinfo/metadata_link.h"
 #include "keyinfo/metadata_rows.h"
+#include "keyinfo/shown_key.h"
 #include "transport/key_clock.h"
 #include "transport/key_device.h"
 
@@ -61,6 +65,8 @@ CQuillmarkDlg::CQuillmarkDlg(const QuillmarkDlgServices& services, QWidget* pare
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       ownPrompt_(this),
+      ownReportFile_(this),
+      reportFile_(services.reportFile != nullptr ? services.reportFile : &ownReportFile_),
       settings_(services.settings != nullptr ? *services.settings : SystemSettings()),
       opener_(services.opener != nullptr ? services.opener : &ownOpener_),
       prompt_(services.prompt != nullptr ? services.prompt : &ownPrompt_),
@@ -118,6 +124,8 @@ CQuillmarkDlg::CQuillmarkDlg(const QuillmarkDlgServices& services, QWidget* pare
   }
   resize(size);
   setMinimumSize(units.X(200), units.Y(120));
+  // The size and place of the last run, before the columns take their widths.
+  if (services.geometry != nullptr) services.geometry->Follow(this);
 
   metadata_ = std::make_unique<MetadataActions>(*this, *prompt_, services.metadata,
                                                 [this] { ShowMetadata(); });
@@ -155,6 +163,20 @@ void CQuillmarkDlg::OnInitDialog() {
   connect(aboutAction_, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
   addAction(aboutAction_);
   setContextMenuPolicy(Qt::ActionsContextMenu);
+  WindowActions::Handlers handlers;
+  handlers.shownList = [this] { return shownListView(); };
+  handlers.saveReport = [this] { SaveReport(model_, *reportFile_, *prompt_); };
+  handlers.refresh = [this] { RefreshShownKey(); };
+  handlers.activateRow = [this](QTableView* view, int row) { OnDblClkList(view, row); };
+  windowActions_ = new WindowActions(this, views_, handlers, aboutAction_);
+  // The metadata entries follow the window's own, before the about entry.
+  for (QAction* action : {metadata_->openAction(), metadata_->updateAction()}) {
+    removeAction(action);
+    insertAction(aboutAction_, action);
+  }
+  auto* separator = new QAction(this);
+  separator->setSeparator(true);
+  insertAction(aboutAction_, separator);
 
   setWindowIcon(QuillmarkIcon());
 
@@ -176,6 +198,8 @@ void CQuillmarkDlg::OnInitDialog() {
   tabs_->setCurrentIndex(PAGE_HARDWARE_INFO);
   OnSelChangeTab(PAGE_HARDWARE_INFO);
   connect(tabs_, &QTabBar::currentChanged, this, &CQuillmarkDlg::OnSelChangeTab);
+  // Tab goes from the tab strip to the list shown (hidden lists are passed by).
+  for (QTableView* view : views_) setTabOrder(tabs_, view);
   infoView_->setFocus();
 
   deviceChange_.lastDeviceEvent = 0;
@@ -264,20 +288,39 @@ void CQuillmarkDlg::OnDblClkU2fList(int row) {
   }
 }
 
+void CQuillmarkDlg::OnDblClkList(QTableView* view, int row) {
+  if (view == infoView_) {
+    OnDblClkInfoList(row);
+  } else if (view == fido2View_) {
+    OnDblClkFido2List(row);
+  } else if (view == u2fView_) {
+    OnDblClkU2fList(row);
+  }
+}
+
 bool CQuillmarkDlg::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonDblClick &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     const QPoint position = static_cast<QMouseEvent*>(event)->position().toPoint();
-    auto rowAt = [&](QTableView* view) { return view->indexAt(position).row(); };
-    if (watched == infoView_->viewport()) {
-      OnDblClkInfoList(rowAt(infoView_));
-    } else if (watched == fido2View_->viewport()) {
-      OnDblClkFido2List(rowAt(fido2View_));
-    } else if (watched == u2fView_->viewport()) {
-      OnDblClkU2fList(rowAt(u2fView_));
+    for (QTableView* view : views_) {
+      if (watched == view->viewport()) OnDblClkList(view, view->indexAt(position).row());
     }
   }
   return QDialog::eventFilter(watched, event);
+}
+
+QTableView* CQuillmarkDlg::shownListView() const {
+  const std::vector<size_t> shownPages = model_.ShownPages();
+  const int index = tabs_->currentIndex();
+  if (index < 0 || static_cast<size_t>(index) >= shownPages.size()) return nullptr;
+  return views_[shownPages[index]];
+}
+
+void CQuillmarkDlg::RefreshShownKey() {
+  std::string vidText;
+  std::string pidText;
+  ShownKeyIds(model_, &vidText, &pidText);
+  GetDeviceState(vidText, pidText);
 }
 
 void CQuillmarkDlg::GetDeviceState(const std::string& vidText, const std::string& pidText) {

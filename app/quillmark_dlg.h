@@ -14,6 +14,7 @@
 #include "app/metadata_actions.h"
 #include "app/qt_opener.h"
 #include "app/qt_prompt.h"
+#include "app/qt_report_file_chooser.h"
 #include "keyinfo/quillmark_model.h"
 
 class DeviceEventSource;
@@ -26,6 +27,8 @@ class QTableView;
 class ReportListModel;
 class SettingsSource;
 class UserPrompt;
+class WindowActions;
+class WindowGeometry;
 
 // The command of the about entry.
 constexpr uint32_t IDM_ABOUTBOX = 0x0010;
@@ -53,6 +56,8 @@ struct QuillmarkDlgServices {
   DeviceEventSource* deviceEvents = nullptr;     // none: no device events reach the window
   std::function<void(QWidget* owner)> runAbout;  // the about box, modally
   MetadataWindowServices metadata;               // the metadata file and its menu entries
+  ReportFileChooser* reportFile = nullptr;       // a file dialog owned by the window
+  WindowGeometry* geometry = nullptr;  // none: the window starts at its first size, keeps nothing
 };
 
 class CQuillmarkDlg : public QDialog {
@@ -74,6 +79,9 @@ class CQuillmarkDlg : public QDialog {
   void OnDblClkInfoList(int row);
   void OnDblClkFido2List(int row);
   void OnDblClkU2fList(int row);
+  // The refresh of the key the lists show now (the first key found when they
+  // show none), as a device event for it would run it.
+  void RefreshShownKey();
 
   // Runs `operation`, which talks to the key. While the key keeps it waiting
   // the window repaints and says so in the status line, but takes no user
@@ -101,6 +109,9 @@ class CQuillmarkDlg : public QDialog {
   QLabel* statusLine() const { return statusLine_; }
   QAction* aboutAction() const { return aboutAction_; }
   MetadataActions& metadata() { return *metadata_; }
+  WindowActions* windowActions() const { return windowActions_; }
+  // The list of the page the tab strip shows.
+  QTableView* shownListView() const;
 
  protected:
   // Closing (close box, Escape) waits until no exchange runs.
@@ -116,6 +127,8 @@ class CQuillmarkDlg : public QDialog {
   std::string KeyStatusText() const;
   // Fills the "Metadata" page and, when the window is idle, the status line.
   void ShowMetadata();
+  // What a double click (or Enter) on `row` of `view` does.
+  void OnDblClkList(QTableView* view, int row);
 
   QuillmarkModel model_;
   // One per page of the model. Declared after model_, so they stop observing
@@ -124,6 +137,8 @@ class CQuillmarkDlg : public QDialog {
 
   QtOpener ownOpener_;
   QtPrompt ownPrompt_;
+  QtReportFileChooser ownReportFile_;
+  ReportFileChooser* reportFile_;
   SettingsSource& settings_;
   Opener* opener_;
   UserPrompt* prompt_;
@@ -141,6 +156,7 @@ class CQuillmarkDlg : public QDialog {
   QLabel* statusLine_ = nullptr;
   QAction* aboutAction_ = nullptr;
   std::unique_ptr<MetadataActions> metadata_;
+  WindowActions* windowActions_ = nullptr;
 
   // What the status line says between exchanges.
   QString keyStatus_;

@@ -2,7 +2,7 @@
 # Makes the README's screenshots: runs `quillmark --simulate` on a virtual X
 # display (Xvfb) and captures each page of the window:
 #   hardware-info.png fido2-certification.png u2f-certification.png
-#   security-key-info.png details.png
+#   security-key-info.png details.png context-menu.png
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]   (default docs/screenshots)
 #   QUILLMARK_BUILD_DIR  build folder to build quillmark in (default build)
 #   QUILLMARK_JOBS       parallel build jobs (default: all cores)
@@ -131,9 +131,22 @@ for index in "${!pages[@]}"; do
   previous=$work/tabs-$index.png
 done
 
+# The context menu over a row of the first page. The menu is a window of its
+# own: capture the screen and cut out the main window's place.
+timeout 10 xdotool mousemove --window "$window" "$tab_x" "$tab_y" click 1 ||
+  fail "cannot go back to the first page"
+timeout 10 xdotool mousemove --window "$window" 200 120 click 1 click 3 ||
+  fail "cannot open the context menu"
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$window")"
+timeout 20 import -window root "$work/screen.png" 2>>"$work/import.log" ||
+  fail "cannot capture the context menu"
+convert "$work/screen.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$work/context-menu.png"
+timeout 10 xdotool key Escape || true
+
 kill -0 "$app_pid" 2>/dev/null || fail "quillmark ended while being captured"
 # Without time stamps, so that pictures of the same window are the same file.
-for page in "${pages[@]}"; do
+for page in "${pages[@]}" context-menu; do
   convert "$work/$page.png" -strip "$out/$page.png"
 done
-echo "screenshots: ${#pages[@]} pages written to $out"
+echo "screenshots: ${#pages[@]} pages and the context menu written to $out"

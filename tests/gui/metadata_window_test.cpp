@@ -81,12 +81,16 @@ class MetadataWindowTest : public QObject {
     {
       Window window(key, blob);
       CQuillmarkDlg& dialog = *window.dialog;
-      // The entries sit before the about entry of the context menu.
+      // The entries sit before the about entry of the context menu, after a
+      // separator.
       const QList<QAction*> actions = dialog.actions();
-      QCOMPARE(actions.size(), 3);
-      QCOMPARE(actions[0]->text(), QString("Open metadata file..."));
-      QCOMPARE(actions[1]->text(), QString("Update metadata"));
-      QCOMPARE(actions[2], dialog.aboutAction());
+      const qsizetype open = actions.indexOf(dialog.metadata().openAction());
+      QVERIFY(open > 0);
+      QCOMPARE(actions.size(), open + 4);
+      QCOMPARE(actions[open]->text(), QString("Open metadata file..."));
+      QCOMPARE(actions[open + 1]->text(), QString("Update metadata"));
+      QVERIFY(actions[open + 2]->isSeparator());
+      QCOMPARE(actions[open + 3], dialog.aboutAction());
 
       QCOMPARE(window.Page()->model()->rowCount(), 1);
       QCOMPARE(window.Cell(0, 0), QString("Metadata BLOB"));
