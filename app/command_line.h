@@ -6,6 +6,7 @@
 
 struct CommandLine {
   bool help = false;
+  bool version = false;
   bool report = false;
   bool json = false;
   bool simulate = false;
@@ -20,6 +21,9 @@ struct CommandLine {
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 std::string UsageText();
+
+// "quillmark 1.0.0\n": what --version prints.
+std::string VersionText();
 
 // Exit statuses.
 constexpr int EXIT_KEY_SHOWN = 0;

@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
     std::cout << UsageText();
     return 0;
   }
+  if (line.version) {
+    std::cout << VersionText();
+    return 0;
+  }
   const bool securityKeyInfo = ReadSecurityKeyInfoSwitch(SystemSettings());
   if (line.report) return RunReportCommand(line, securityKeyInfo, std::cin, std::cout, std::cerr);
 
