@@ -1,7 +1,5 @@
 #include "app/command_line.h"
 
-#include "app/program_version.h"
-
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine line;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -62,14 +60,12 @@ std::string UsageText() {
          "                       or \"warning: ...\"\n"
          "  --pin-stdin          with --fetch: read the key's PIN from the first line of\n"
          "                       standard input (needed when the key has a PIN)\n"
+         "  --version            print the program's version\n"
          "  --simulate [PROFILE] talk to a simulated key instead of the attached ones;\n"
          "                       PROFILE is a JSON file describing the simulated devices\n"
          "                       (the built-in key when it is left out)\n"
-         "  --version            print the program's version\n"
          "  -h, --help           show this text\n"
          "\n"
          "Exit status: 0 when a key answered, 1 when none was found, 2 for bad arguments,\n"
          "3 when a key was found but did not answer.\n";
 }
-
-std::string VersionText() { return std::string("quillmark ") + QUILLMARK_VERSION + "\n"; }

@@ -22,9 +22,6 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 std::string UsageText();
 
-// "quillmark 1.0.0\n": what --version prints.
-std::string VersionText();
-
 // Exit statuses.
 constexpr int EXIT_KEY_SHOWN = 0;
 constexpr int EXIT_NO_KEY = 1;

@@ -7,6 +7,7 @@
 #include "app/report_command.h"
 #include "app/settings_switch.h"
 #include "app/simulated_platform.h"
+#include "app/version_text.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);

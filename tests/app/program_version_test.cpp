@@ -4,6 +4,7 @@
 
 #include "app/about_dlg.h"
 #include "app/command_line.h"
+#include "app/version_text.h"
 
 namespace {
 
