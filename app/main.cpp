@@ -16,12 +16,12 @@ int main(int argc, char** argv) {
     std::cerr << "quillmark: " << line.error << "\n\n" << UsageText();
     return EXIT_BAD_ARGUMENTS;
   }
-  if (line.help) {
-    std::cout << UsageText();
-    return 0;
-  }
   if (line.version) {
     std::cout << VersionText();
+    return 0;
+  }
+  if (line.help) {
+    std::cout << UsageText();
     return 0;
   }
   const bool securityKeyInfo = ReadSecurityKeyInfoSwitch(SystemSettings());
