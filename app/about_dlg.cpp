@@ -5,10 +5,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/program_version.h"
 #include "app/quillmark_app.h"
 
 const char* const ABOUT_CAPTION = "About Quillmark";
-const char* const ABOUT_TEXT = "Quillmark, Version 1.0";
+const char* const ABOUT_TEXT = "Quillmark, Version " QUILLMARK_VERSION_MAJOR_MINOR;
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

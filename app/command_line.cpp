@@ -8,6 +8,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       line.help = true;
+    } else if (arg == "--version") {
+      line.version = true;
     } else if (arg == "--report") {
       line.report = true;
     } else if (arg == "--json") {
@@ -94,6 +96,7 @@ std::string UsageText() {
          "                       or \"warning: ...\"\n"
          "  --pin-stdin          with --fetch: read the key's PIN from the first line of\n"
          "                       standard input (needed when the key has a PIN)\n"
+         "  --version            print the program's version\n"
          "  --simulate [PROFILE] talk to a simulated key instead of the attached ones;\n"
          "                       PROFILE is a JSON file describing the simulated devices\n"
          "                       (the built-in key when it is left out)\n"

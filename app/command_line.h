@@ -6,6 +6,7 @@
 
 struct CommandLine {
   bool help = false;
+  bool version = false;
   bool report = false;
   bool json = false;
   bool simulate = false;

@@ -10,6 +10,7 @@
 #include "app/report_command.h"
 #include "app/settings_switch.h"
 #include "app/simulated_platform.h"
+#include "app/version_text.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -17,6 +18,10 @@ int main(int argc, char** argv) {
   if (!line.error.empty()) {
     std::cerr << "quillmark: " << line.error << "\n\n" << UsageText();
     return EXIT_BAD_ARGUMENTS;
+  }
+  if (line.version) {
+    std::cout << VersionText();
+    return 0;
   }
   if (line.help) {
     std::cout << UsageText();

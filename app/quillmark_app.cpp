@@ -1,6 +1,7 @@
 #include "app/quillmark_app.h"
 
 #include "app/device_event_source.h"
+#include "app/program_version.h"
 #include "app/qt_opener.h"
 #include "app/quillmark_dlg.h"
 #include "app/window_geometry.h"
@@ -29,7 +30,7 @@ QIcon QuillmarkIcon() {
 
 CQuillmarkApp::CQuillmarkApp(int& argc, char** argv) : application_(argc, argv) {
   QApplication::setApplicationName("Quillmark");
-  QApplication::setApplicationVersion("1.0");
+  QApplication::setApplicationVersion(QUILLMARK_VERSION);
   QApplication::setDesktopFileName("quillmark");
   QApplication::setWindowIcon(QuillmarkIcon());
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quillmark builds and tests with. Only what is
 # missing is installed, so running it again is cheap.
+#   scripts/setup.sh [packaging]   also the tools that check the .deb
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,9 @@ packages=(
   clang libclang-rt-14-dev
   python3 python3-fido2 libfido2-dev
 )
+if [ "${1:-}" = packaging ]; then
+  packages+=(lintian appstream desktop-file-utils man-db groff-base gzip)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the unit, end-to-end
-# and GUI tests; the screenshot script, when Xvfb is installed; the same suite
+# and GUI tests; the screenshot script, when Xvfb is installed; the packaging
+# test of the Debian package built from the main build; the same suite
 # under AddressSanitizer and UndefinedBehaviorSanitizer; and each fuzz target
 # for a few seconds.
 #   FUZZ_SECONDS   seconds per fuzz target (default 8)
@@ -40,8 +41,10 @@ run_suite() {
   rm -f "$log"
 }
 
-# The main build is a distribution's: Release with Debian's hardening flags.
+# The main build is a distribution's: Release with all of Debian's hardening
+# flags, as the package is built from it.
 echo "== build and tests"
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_WERROR=ON \
   -DCMAKE_C_FLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
@@ -59,6 +62,14 @@ if command -v Xvfb >/dev/null; then
     failed=$((failed + 1))
   fi
   rm -rf "$shots"
+fi
+
+echo "== the Debian package"
+if QUILLMARK_BUILD_DIR=build bash scripts/package-test.sh; then
+  passed=$((passed + 1))
+else
+  echo "package-test: FAILED"
+  failed=$((failed + 1))
 fi
 
 if [ "${QUILLMARK_SKIP_SANITIZE:-0}" != 1 ]; then
