@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       read.signatureLength == 0) {
     __builtin_trap();
   }
-  volatile uint8_t sum = 0;
+  uint8_t sum = 0;
   for (uint32_t i = 0; i < read.authDataLength; ++i) sum += read.authData[i];
   for (uint32_t i = 0; i < read.signatureLength; ++i) sum += read.signature[i];
   for (int index = 0; index < 3; ++index) {
@@ -29,5 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!read.x5c.ElementAt(index).GetBytes(certificate, length)) continue;
     for (uint32_t i = 0; i < length; ++i) sum += certificate[i];
   }
+  // Keeps the reads from being optimised away.
+  volatile uint8_t sink = sum;
+  (void)sink;
   return 0;
 }
