@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "transport/device_spec.h"
+#include "transport/device_name.h"
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine line;
@@ -40,10 +40,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else if (arg == "--pin-stdin") {
       line.pinStdin = true;
     } else if (arg == "--device") {
-      DeviceSpec spec;
+      DeviceName name;
       std::string problem = "--device needs a value";
-      if (i + 1 >= args.size() || !ParseDeviceSpec(args[i + 1], spec, problem)) {
-        line.error = problem + "\n" + DeviceSpecGrammar();
+      if (i + 1 >= args.size() || !ParseDeviceName(args[i + 1], name, problem)) {
+        line.error = problem + "\n" + DeviceNameGrammar();
         return line;
       }
       line.device = args[++i];

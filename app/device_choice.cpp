@@ -17,13 +17,13 @@ DeviceChoice::~DeviceChoice() {
   if (network_) key.SetPlatform(nullptr);
 }
 
-void DeviceChoice::Start(const DeviceSpec& spec) {
-  spec_ = spec;
+void DeviceChoice::Start(const DeviceName& name) {
+  name_ = name;
   active_ = true;
   KeyDevice& key = KeyDevice::Instance();
-  network_ = NetworkPlatform::ForSpec(spec);
+  network_ = NetworkPlatform::ForName(name);
   if (network_) key.SetPlatform(network_.get());
-  key.SetNamedDevice(&spec_);
+  key.SetNamedDevice(&name_);
 }
 
 void DeviceChoice::SetWaitLimitMs(int milliseconds) {
@@ -31,7 +31,7 @@ void DeviceChoice::SetWaitLimitMs(int milliseconds) {
 }
 
 std::string DeviceChoice::Line(const std::string& reason) const {
-  return "cannot reach " + spec_.path + ": " + reason;
+  return "cannot reach " + name_.path + ": " + reason;
 }
 
 std::string DeviceChoice::CheckReachable() const {
@@ -39,7 +39,7 @@ std::string DeviceChoice::CheckReachable() const {
   HidPlatform& hid = KeyDevice::Instance().platform();
   if (network_) {
     int error = 0;
-    const KeyHandle handle = hid.Open(spec_.path, HidAccess::kWrite, &error);
+    const KeyHandle handle = hid.Open(name_.path, HidAccess::kWrite, &error);
     if (handle == KEY_INVALID_HANDLE) return Line(network_->failure());
     hid.Close(handle);
     return std::string();
@@ -53,7 +53,7 @@ std::string DeviceChoice::CheckReachable() const {
     if (facts.usagePage == FIDO_USAGE_PAGE) return std::string();
   }
   return Line(found                                      ? "not a FIDO interface"
-              : spec_.kind == DeviceSpec::Kind::kHidPath ? "no such HID interface"
+              : name_.kind == DeviceName::Kind::kHidPath ? "no such HID interface"
                                                          : "no HID interface with these ids");
 }
 
@@ -74,13 +74,13 @@ std::string DeviceChoice::Unreached() const {
 
 bool StartDeviceChoice(const CommandLine& line, DeviceChoice& chosen, std::ostream& err) {
   if (line.device.empty()) return true;
-  DeviceSpec spec;
+  DeviceName name;
   std::string problem;
-  if (!ParseDeviceSpec(line.device, spec, problem)) {
+  if (!ParseDeviceName(line.device, name, problem)) {
     err << "quillmark: " << problem << "\n";
     return false;
   }
-  chosen.Start(spec);
+  chosen.Start(name);
   const std::string unreachable = chosen.CheckReachable();
   if (unreachable.empty()) return true;
   err << "quillmark: " << unreachable << "\n";

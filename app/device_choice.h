@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "transport/device_spec.h"
+#include "transport/device_name.h"
 
 class NetworkPlatform;
 
@@ -18,9 +18,9 @@ class DeviceChoice {
   DeviceChoice(const DeviceChoice&) = delete;
   DeviceChoice& operator=(const DeviceChoice&) = delete;
 
-  // `text` was accepted by ParseDeviceSpec. Network authenticators replace
+  // `text` was accepted by ParseDeviceName. Network authenticators replace
   // the platform; paths and ids select among the platform's interfaces.
-  void Start(const DeviceSpec& spec);
+  void Start(const DeviceName& name);
   bool active() const { return active_; }
   bool network() const { return network_ != nullptr; }
 
@@ -39,7 +39,7 @@ class DeviceChoice {
   std::string Line(const std::string& reason) const;
 
   bool active_ = false;
-  DeviceSpec spec_;
+  DeviceName name_;
   std::unique_ptr<NetworkPlatform> network_;
 };
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "transport/device_spec.h"
+#include "transport/device_name.h"
 #include "transport/hid_platform.h"
 #include "transport/key_clock.h"
 #include "transport/key_device_info.h"
@@ -79,8 +79,8 @@ class KeyDevice {
   // A key named by the user: enumeration then keeps exactly the interfaces
   // it names (by path, or by vendor and product id), whatever their vendor.
   // Null returns to the vendor filter.
-  void SetNamedDevice(const DeviceSpec* spec);
-  const DeviceSpec* namedDevice() const { return hasNamed_ ? &named_ : nullptr; }
+  void SetNamedDevice(const DeviceName* name);
+  const DeviceName* namedDevice() const { return hasNamed_ ? &named_ : nullptr; }
   // Whether enumeration keeps an interface with these facts.
   bool Keeps(const HidInterface& facts) const;
 
@@ -96,7 +96,7 @@ class KeyDevice {
   KeyClock* clock_;
   std::function<void()> waitHook_;
   bool hasNamed_ = false;
-  DeviceSpec named_;
+  DeviceName named_;
 };
 
 // The transport's clock as it is at each call (the system's, or the one a

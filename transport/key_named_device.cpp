@@ -2,14 +2,14 @@
 // the user named.
 #include "transport/key_device.h"
 
-void KeyDevice::SetNamedDevice(const DeviceSpec* spec) {
-  hasNamed_ = spec != nullptr;
-  named_ = spec != nullptr ? *spec : DeviceSpec();
+void KeyDevice::SetNamedDevice(const DeviceName* name) {
+  hasNamed_ = name != nullptr;
+  named_ = name != nullptr ? *name : DeviceName();
 }
 
 bool KeyDevice::Keeps(const HidInterface& facts) const {
   if (!hasNamed_) return KeyVendorFilterKeeps(facts.vendorId, facts.productId);
-  if (named_.kind == DeviceSpec::Kind::kVendorProduct) {
+  if (named_.kind == DeviceName::Kind::kVendorProduct) {
     return facts.vendorId == named_.vendorId && facts.productId == named_.productId;
   }
   return facts.path == named_.path;

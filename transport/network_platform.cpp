@@ -8,19 +8,19 @@
 #include "transport/tcp_platform.h"
 #include "transport/udp_platform.h"
 
-std::unique_ptr<NetworkPlatform> NetworkPlatform::ForSpec(const DeviceSpec& spec) {
-  if (spec.kind == DeviceSpec::Kind::kUdp) return std::make_unique<UdpPlatform>(spec);
-  if (spec.kind == DeviceSpec::Kind::kTcp) return std::make_unique<TcpPlatform>(spec);
+std::unique_ptr<NetworkPlatform> NetworkPlatform::ForName(const DeviceName& name) {
+  if (name.kind == DeviceName::Kind::kUdp) return std::make_unique<UdpPlatform>(name);
+  if (name.kind == DeviceName::Kind::kTcp) return std::make_unique<TcpPlatform>(name);
   return nullptr;
 }
 
 bool NetworkPlatform::Enumerate(std::vector<HidInterface>& out) {
   out.clear();
   HidInterface facts;
-  facts.path = spec_.path;
-  facts.vendorId = spec_.vendorId;
-  facts.productId = spec_.productId;
-  facts.productName = spec_.path;
+  facts.path = name_.path;
+  facts.vendorId = name_.vendorId;
+  facts.productId = name_.productId;
+  facts.productName = name_.path;
   facts.usagePage = FIDO_USAGE_PAGE;
   facts.usage = 0x0001;
   out.push_back(std::move(facts));
@@ -34,7 +34,7 @@ int NetworkPlatform::ConnectTimeoutMs() const {
 
 KeyHandle NetworkPlatform::Open(const std::string& path, HidAccess, int* error) {
   if (error != nullptr) *error = 0;
-  if (path != spec_.path) {
+  if (path != name_.path) {
     if (error != nullptr) *error = ENOENT;
     return KEY_INVALID_HANDLE;
   }

@@ -1,7 +1,7 @@
 // A HidPlatform with one interface: an authenticator that runs as a process
 // and takes CTAPHID packets over the network. The interface is FIDO (usage
 // page F1D0); its path and product string are the address as given, its ids
-// those of the DeviceSpec. The read and the write handle share one
+// those of the DeviceName. The read and the write handle share one
 // connection, made when the first of them is opened.
 //
 // Reports are the 64-byte packet behind report id 0, 65 bytes each way.
@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "transport/device_spec.h"
+#include "transport/device_name.h"
 #include "transport/hid_platform.h"
 #include "transport/network_socket.h"
 #include "transport/tcp_frame_reader.h"
@@ -33,13 +33,13 @@ class NetworkLink {
 
 class NetworkPlatform : public HidPlatform {
  public:
-  explicit NetworkPlatform(DeviceSpec spec) : spec_(std::move(spec)) {}
+  explicit NetworkPlatform(DeviceName name) : name_(std::move(name)) {}
   ~NetworkPlatform() override = default;
 
   // Builds the platform for a udp: or tcp: value; null for other kinds.
-  static std::unique_ptr<NetworkPlatform> ForSpec(const DeviceSpec& spec);
+  static std::unique_ptr<NetworkPlatform> ForName(const DeviceName& name);
 
-  const DeviceSpec& spec() const { return spec_; }
+  const DeviceName& name() const { return name_; }
   // Why the authenticator could not be reached or stopped answering; empty
   // while all is well.
   const std::string& failure() const { return failure_; }
@@ -67,7 +67,7 @@ class NetworkPlatform : public HidPlatform {
   bool Reach(KeyHandle handle) const { return handles_.count(handle) != 0 && link_ != nullptr; }
   void Fail(const std::string& reason);
 
-  DeviceSpec spec_;
+  DeviceName name_;
   std::unique_ptr<NetworkLink> link_;
   std::map<KeyHandle, bool> handles_;
   KeyHandle nextHandle_ = 1;

@@ -83,7 +83,7 @@ class TcpLink final : public NetworkLink {
 }  // namespace
 
 std::unique_ptr<NetworkLink> TcpPlatform::Connect(std::string& error, int& errorCode) {
-  const DeviceSpec& target = spec();
+  const DeviceName& target = name();
   SocketAddress authenticator;
   if (!ResolveAddress(target.host, target.port, SOCK_STREAM, authenticator, error)) {
     errorCode = EHOSTUNREACH;

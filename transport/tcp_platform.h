@@ -6,7 +6,7 @@
 
 class TcpPlatform final : public NetworkPlatform {
  public:
-  explicit TcpPlatform(DeviceSpec spec) : NetworkPlatform(std::move(spec)) {}
+  explicit TcpPlatform(DeviceName name) : NetworkPlatform(std::move(name)) {}
 
  protected:
   std::unique_ptr<NetworkLink> Connect(std::string& error, int& errorCode) override;

@@ -74,7 +74,7 @@ class UdpLink final : public NetworkLink {
 }  // namespace
 
 std::unique_ptr<NetworkLink> UdpPlatform::Connect(std::string& error, int& errorCode) {
-  const DeviceSpec& target = spec();
+  const DeviceName& target = name();
   SocketAddress authenticator;
   if (!ResolveAddress(target.host, target.port, SOCK_DGRAM, authenticator, error)) {
     errorCode = EHOSTUNREACH;

@@ -7,7 +7,7 @@
 
 class UdpPlatform final : public NetworkPlatform {
  public:
-  explicit UdpPlatform(DeviceSpec spec) : NetworkPlatform(std::move(spec)) {}
+  explicit UdpPlatform(DeviceName name) : NetworkPlatform(std::move(name)) {}
 
  protected:
   std::unique_ptr<NetworkLink> Connect(std::string& error, int& errorCode) override;

@@ -75,11 +75,11 @@ int main() {
     std::string ignored;
     server.Run(stop, ignored);
   });
-  DeviceSpec spec;
-  ParseDeviceSpec(server.Addresses() + ",vid=096E,pid=0858", spec, error);
-  std::unique_ptr<NetworkPlatform> udp = NetworkPlatform::ForSpec(spec);
+  DeviceName name;
+  ParseDeviceName(server.Addresses() + ",vid=096E,pid=0858", name, error);
+  std::unique_ptr<NetworkPlatform> udp = NetworkPlatform::ForName(name);
   key.SetPlatform(udp.get());
-  key.SetNamedDevice(&spec);
+  key.SetNamedDevice(&name);
   const double network = SecondsPerRefresh(model);
   const size_t networkRows = model.infoList.RowCount();
   key.SetNamedDevice(nullptr);
@@ -90,7 +90,7 @@ int main() {
   std::printf("refresh in-process:    %8.3f ms (%zu rows, %.0f reports)\n", local * 1e3, rows,
               reports);
   std::printf("refresh over UDP:      %8.3f ms (%zu rows) on %s\n", network * 1e3, networkRows,
-              spec.path.c_str());
+              name.path.c_str());
   std::printf("ratio UDP/in-process:  %8.2f\n", network / local);
   std::printf("UDP time per report:   %8.1f us\n", network / reports * 1e6);
   return networkRows == rows ? 0 : 1;

@@ -8,7 +8,7 @@
 #include "simkey/sim_platform.h"
 #include "simkey/sim_profile.h"
 #include "tests/source_dir.h"
-#include "transport/device_spec.h"
+#include "transport/device_name.h"
 #include "transport/key_device.h"
 
 namespace {
@@ -26,11 +26,11 @@ class NamedDeviceTest : public ::testing::Test {
     KeyLayerReady = false;
   }
   std::string Shown(const char* named) {
-    DeviceSpec spec;
+    DeviceName name;
     std::string error;
     if (named != nullptr) {
-      EXPECT_TRUE(ParseDeviceSpec(named, spec, error)) << error;
-      KeyDevice::Instance().SetNamedDevice(&spec);
+      EXPECT_TRUE(ParseDeviceName(named, name, error)) << error;
+      KeyDevice::Instance().SetNamedDevice(&name);
     } else {
       KeyDevice::Instance().SetNamedDevice(nullptr);
     }

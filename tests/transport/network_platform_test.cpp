@@ -52,25 +52,25 @@ struct Peer {
 // A UDP port that was free a moment ago.
 uint16_t FreeUdpPort() { return Peer(SOCK_DGRAM).port; }
 
-DeviceSpec Spec(DeviceSpec::Kind kind, uint16_t port, uint16_t replyPort = 0) {
-  DeviceSpec spec;
-  spec.kind = kind;
-  spec.host = "127.0.0.1";
-  spec.port = port;
-  spec.replyPort = replyPort;
-  spec.path =
-      (kind == DeviceSpec::Kind::kUdp ? "udp:127.0.0.1:" : "tcp:127.0.0.1:") + std::to_string(port);
-  spec.vendorId = DEVICE_SPEC_NETWORK_VENDOR_ID;
-  spec.productId = DEVICE_SPEC_NETWORK_PRODUCT_ID;
-  return spec;
+DeviceName Named(DeviceName::Kind kind, uint16_t port, uint16_t replyPort = 0) {
+  DeviceName name;
+  name.kind = kind;
+  name.host = "127.0.0.1";
+  name.port = port;
+  name.replyPort = replyPort;
+  name.path =
+      (kind == DeviceName::Kind::kUdp ? "udp:127.0.0.1:" : "tcp:127.0.0.1:") + std::to_string(port);
+  name.vendorId = DEVICE_NAME_NETWORK_VENDOR_ID;
+  name.productId = DEVICE_NAME_NETWORK_PRODUCT_ID;
+  return name;
 }
 
 Bytes Packet(uint8_t fill) { return Bytes(NETWORK_PACKET_SIZE, fill); }
 
 TEST(NetworkPlatformTest, ShowsOneFidoInterfaceNamedByTheAddress) {
-  DeviceSpec spec = Spec(DeviceSpec::Kind::kTcp, 9000);
-  spec.vendorId = 0x1234;
-  auto platform = NetworkPlatform::ForSpec(spec);
+  DeviceName name = Named(DeviceName::Kind::kTcp, 9000);
+  name.vendorId = 0x1234;
+  auto platform = NetworkPlatform::ForName(name);
   std::vector<HidInterface> present;
   ASSERT_TRUE(platform->Enumerate(present));
   ASSERT_EQ(present.size(), 1u);
@@ -78,7 +78,7 @@ TEST(NetworkPlatformTest, ShowsOneFidoInterfaceNamedByTheAddress) {
   EXPECT_EQ(present[0].productName, "tcp:127.0.0.1:9000");
   EXPECT_EQ(present[0].usagePage, FIDO_USAGE_PAGE);
   EXPECT_EQ(present[0].vendorId, 0x1234);
-  EXPECT_EQ(present[0].productId, DEVICE_SPEC_NETWORK_PRODUCT_ID);
+  EXPECT_EQ(present[0].productId, DEVICE_NAME_NETWORK_PRODUCT_ID);
   int error = 0;
   EXPECT_EQ(platform->Open("tcp:127.0.0.1:9001", HidAccess::kRead, &error), KEY_INVALID_HANDLE);
   EXPECT_EQ(error, ENOENT);
@@ -88,10 +88,10 @@ TEST(NetworkPlatformTest, UdpTakesOnlyWholePacketsAndHonoursTheWait) {
   Peer authenticator(SOCK_DGRAM);
   const uint16_t replyPort = FreeUdpPort();
   auto platform =
-      NetworkPlatform::ForSpec(Spec(DeviceSpec::Kind::kUdp, authenticator.port, replyPort));
+      NetworkPlatform::ForName(Named(DeviceName::Kind::kUdp, authenticator.port, replyPort));
   platform->SetWaitLimitMs(kShortWaitMs);
-  const KeyHandle read = platform->Open(platform->spec().path, HidAccess::kRead, nullptr);
-  const KeyHandle write = platform->Open(platform->spec().path, HidAccess::kWrite, nullptr);
+  const KeyHandle read = platform->Open(platform->name().path, HidAccess::kRead, nullptr);
+  const KeyHandle write = platform->Open(platform->name().path, HidAccess::kWrite, nullptr);
   ASSERT_NE(read, KEY_INVALID_HANDLE);
   ASSERT_NE(write, KEY_INVALID_HANDLE);
 
@@ -131,9 +131,9 @@ TEST(NetworkPlatformTest, UdpTakesOnlyWholePacketsAndHonoursTheWait) {
 
 TEST(NetworkPlatformTest, UdpPortWithNobodyFailsLikeAFailedRead) {
   const uint16_t nobody = FreeUdpPort();
-  auto platform = NetworkPlatform::ForSpec(Spec(DeviceSpec::Kind::kUdp, nobody, FreeUdpPort()));
+  auto platform = NetworkPlatform::ForName(Named(DeviceName::Kind::kUdp, nobody, FreeUdpPort()));
   platform->SetWaitLimitMs(1000);
-  const KeyHandle handle = platform->Open(platform->spec().path, HidAccess::kRead, nullptr);
+  const KeyHandle handle = platform->Open(platform->name().path, HidAccess::kRead, nullptr);
   ASSERT_NE(handle, KEY_INVALID_HANDLE);
   Bytes report(CTAPHID_REPORT_LENGTH, 0);
   platform->Write(handle, report.data(), report.size());
@@ -149,9 +149,9 @@ TEST(NetworkPlatformTest, UdpPortWithNobodyFailsLikeAFailedRead) {
 TEST(NetworkPlatformTest, UdpReplyPortTakenFailsTheOpen) {
   Peer squatter(SOCK_DGRAM);
   auto platform =
-      NetworkPlatform::ForSpec(Spec(DeviceSpec::Kind::kUdp, FreeUdpPort(), squatter.port));
+      NetworkPlatform::ForName(Named(DeviceName::Kind::kUdp, FreeUdpPort(), squatter.port));
   int error = 0;
-  EXPECT_EQ(platform->Open(platform->spec().path, HidAccess::kRead, &error), KEY_INVALID_HANDLE);
+  EXPECT_EQ(platform->Open(platform->name().path, HidAccess::kRead, &error), KEY_INVALID_HANDLE);
   EXPECT_EQ(error, EADDRINUSE);
   EXPECT_NE(platform->failure().find(std::to_string(squatter.port)), std::string::npos);
 }
@@ -162,9 +162,9 @@ TEST(NetworkPlatformTest, TcpRefusedConnectionFailsTheOpen) {
     Peer gone(SOCK_STREAM);
     closedPort = gone.port;
   }
-  auto platform = NetworkPlatform::ForSpec(Spec(DeviceSpec::Kind::kTcp, closedPort));
+  auto platform = NetworkPlatform::ForName(Named(DeviceName::Kind::kTcp, closedPort));
   int error = 0;
-  EXPECT_EQ(platform->Open(platform->spec().path, HidAccess::kRead, &error), KEY_INVALID_HANDLE);
+  EXPECT_EQ(platform->Open(platform->name().path, HidAccess::kRead, &error), KEY_INVALID_HANDLE);
   EXPECT_EQ(error, ECONNREFUSED);
   EXPECT_FALSE(platform->failure().empty());
 }
@@ -172,10 +172,10 @@ TEST(NetworkPlatformTest, TcpRefusedConnectionFailsTheOpen) {
 // A TCP authenticator that accepted our connection.
 struct TcpSession {
   TcpSession() : listener(SOCK_STREAM) {
-    platform = NetworkPlatform::ForSpec(Spec(DeviceSpec::Kind::kTcp, listener.port));
+    platform = NetworkPlatform::ForName(Named(DeviceName::Kind::kTcp, listener.port));
     platform->SetWaitLimitMs(kShortWaitMs);
-    read = platform->Open(platform->spec().path, HidAccess::kRead, nullptr);
-    write = platform->Open(platform->spec().path, HidAccess::kWrite, nullptr);
+    read = platform->Open(platform->name().path, HidAccess::kRead, nullptr);
+    write = platform->Open(platform->name().path, HidAccess::kWrite, nullptr);
     stream = accept(listener.fd, nullptr, nullptr);
   }
   ~TcpSession() {
@@ -276,14 +276,14 @@ class NetworkKeyTest : public ::testing::TestWithParam<bool> {
 
   // Selects the served key through the transport, as a refresh does.
   bool Select(const ServedKey& served) {
-    DeviceSpec spec;
+    DeviceName name;
     std::string error;
-    if (!ParseDeviceSpec(served.address, spec, error)) return false;
-    platform = NetworkPlatform::ForSpec(spec);
+    if (!ParseDeviceName(served.address, name, error)) return false;
+    platform = NetworkPlatform::ForName(name);
     platform->SetWaitLimitMs(200);
     KeyDevice& key = KeyDevice::Instance();
     key.SetPlatform(platform.get());
-    key.SetNamedDevice(&spec);
+    key.SetNamedDevice(&name);
     KeyLayerReady = true;
     KeyEnumerate();
     return KeySelect(0, 0) == 1;

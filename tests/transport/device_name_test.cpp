@@ -1,4 +1,4 @@
-#include "transport/device_spec.h"
+#include "transport/device_name.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@ namespace {
 
 struct Good {
   const char* text;
-  DeviceSpec::Kind kind;
+  DeviceName::Kind kind;
   const char* path;
   const char* host;
   uint16_t port;
@@ -15,8 +15,8 @@ struct Good {
   uint16_t productId;
 };
 
-TEST(DeviceSpecTest, ParsesEveryForm) {
-  using Kind = DeviceSpec::Kind;
+TEST(DeviceNameTest, ParsesEveryForm) {
+  using Kind = DeviceName::Kind;
   const Good cases[] = {
       {"udp:127.0.0.1:8111", Kind::kUdp, "udp:127.0.0.1:8111", "127.0.0.1", 8111, 7112, 0xF1D0,
        0x0001},
@@ -30,20 +30,20 @@ TEST(DeviceSpecTest, ParsesEveryForm) {
       {"1:ffff", Kind::kVendorProduct, "1:ffff", "", 0, 7112, 0x0001, 0xFFFF},
   };
   for (const Good& c : cases) {
-    DeviceSpec spec;
+    DeviceName name;
     std::string error;
-    ASSERT_TRUE(ParseDeviceSpec(c.text, spec, error)) << c.text << ": " << error;
-    EXPECT_EQ(spec.kind, c.kind) << c.text;
-    EXPECT_EQ(spec.path, c.path) << c.text;
-    EXPECT_EQ(spec.host, c.host) << c.text;
-    EXPECT_EQ(spec.port, c.port) << c.text;
-    EXPECT_EQ(spec.replyPort, c.replyPort) << c.text;
-    EXPECT_EQ(spec.vendorId, c.vendorId) << c.text;
-    EXPECT_EQ(spec.productId, c.productId) << c.text;
+    ASSERT_TRUE(ParseDeviceName(c.text, name, error)) << c.text << ": " << error;
+    EXPECT_EQ(name.kind, c.kind) << c.text;
+    EXPECT_EQ(name.path, c.path) << c.text;
+    EXPECT_EQ(name.host, c.host) << c.text;
+    EXPECT_EQ(name.port, c.port) << c.text;
+    EXPECT_EQ(name.replyPort, c.replyPort) << c.text;
+    EXPECT_EQ(name.vendorId, c.vendorId) << c.text;
+    EXPECT_EQ(name.productId, c.productId) << c.text;
   }
 }
 
-TEST(DeviceSpecTest, RefusesBadValuesAndSaysWhy) {
+TEST(DeviceNameTest, RefusesBadValuesAndSaysWhy) {
   const struct {
     const char* text;
     const char* problem;
@@ -67,12 +67,12 @@ TEST(DeviceSpecTest, RefusesBadValuesAndSaysWhy) {
       {"hidraw3", "not a network address"},
   };
   for (const auto& c : cases) {
-    DeviceSpec spec;
-    spec.port = 42;
+    DeviceName name;
+    name.port = 42;
     std::string error;
-    EXPECT_FALSE(ParseDeviceSpec(c.text, spec, error)) << c.text;
+    EXPECT_FALSE(ParseDeviceName(c.text, name, error)) << c.text;
     EXPECT_NE(error.find(c.problem), std::string::npos) << c.text << ": " << error;
-    EXPECT_EQ(spec.port, 42) << "left as it was: " << c.text;
+    EXPECT_EQ(name.port, 42) << "left as it was: " << c.text;
   }
 }
 

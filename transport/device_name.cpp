@@ -1,4 +1,4 @@
-#include "transport/device_spec.h"
+#include "transport/device_name.h"
 
 #include <vector>
 
@@ -54,7 +54,7 @@ bool Fail(std::string& error, const std::string& text, const std::string& proble
 }
 
 // "HOST:PORT[:REPLYPORT]" after the scheme, without the id options.
-bool ParseAddress(const std::string& text, const std::string& address, bool udp, DeviceSpec& spec,
+bool ParseAddress(const std::string& text, const std::string& address, bool udp, DeviceName& name,
                   std::string& error) {
   std::string rest;
   if (!address.empty() && address[0] == '[') {
@@ -62,42 +62,42 @@ bool ParseAddress(const std::string& text, const std::string& address, bool udp,
     if (close == std::string::npos || close == 1) {
       return Fail(error, text, "an IPv6 address needs its closing bracket");
     }
-    spec.host = address.substr(1, close - 1);
+    name.host = address.substr(1, close - 1);
     rest = address.substr(close + 1);
     if (rest.empty() || rest[0] != ':') return Fail(error, text, "a port must follow the host");
     rest.erase(0, 1);
   } else {
     const size_t colon = address.find(':');
     if (colon == std::string::npos) return Fail(error, text, "a port must follow the host");
-    spec.host = address.substr(0, colon);
+    name.host = address.substr(0, colon);
     rest = address.substr(colon + 1);
   }
-  if (spec.host.empty()) return Fail(error, text, "the host is missing");
+  if (name.host.empty()) return Fail(error, text, "the host is missing");
   const std::vector<std::string> ports = Split(rest, ':');
   if (ports.size() > (udp ? 2u : 1u)) return Fail(error, text, "too many ports");
-  if (!ParsePort(ports[0], spec.port)) {
+  if (!ParsePort(ports[0], name.port)) {
     return Fail(error, text, "\"" + ports[0] + "\" is not a port from 1 to 65535");
   }
-  if (ports.size() == 2 && !ParsePort(ports[1], spec.replyPort)) {
+  if (ports.size() == 2 && !ParsePort(ports[1], name.replyPort)) {
     return Fail(error, text, "\"" + ports[1] + "\" is not a reply port from 1 to 65535");
   }
   return true;
 }
 
-bool ParseNetwork(const std::string& text, DeviceSpec& spec, std::string& error) {
-  const bool udp = spec.kind == DeviceSpec::Kind::kUdp;
+bool ParseNetwork(const std::string& text, DeviceName& name, std::string& error) {
+  const bool udp = name.kind == DeviceName::Kind::kUdp;
   const std::vector<std::string> parts = Split(text, ',');
-  spec.path = parts[0];
-  if (!ParseAddress(text, parts[0].substr(4), udp, spec, error)) return false;
-  spec.vendorId = DEVICE_SPEC_NETWORK_VENDOR_ID;
-  spec.productId = DEVICE_SPEC_NETWORK_PRODUCT_ID;
+  name.path = parts[0];
+  if (!ParseAddress(text, parts[0].substr(4), udp, name, error)) return false;
+  name.vendorId = DEVICE_NAME_NETWORK_VENDOR_ID;
+  name.productId = DEVICE_NAME_NETWORK_PRODUCT_ID;
   for (size_t i = 1; i < parts.size(); ++i) {
     const std::string& option = parts[i];
     uint16_t* id = nullptr;
     if (option.rfind("vid=", 0) == 0) {
-      id = &spec.vendorId;
+      id = &name.vendorId;
     } else if (option.rfind("pid=", 0) == 0) {
-      id = &spec.productId;
+      id = &name.productId;
     } else {
       return Fail(error, text, "\"" + option + "\" is not vid=XXXX or pid=XXXX");
     }
@@ -110,31 +110,31 @@ bool ParseNetwork(const std::string& text, DeviceSpec& spec, std::string& error)
 
 }  // namespace
 
-bool ParseDeviceSpec(const std::string& text, DeviceSpec& out, std::string& error) {
-  DeviceSpec spec;
+bool ParseDeviceName(const std::string& text, DeviceName& out, std::string& error) {
+  DeviceName name;
   if (text.rfind("udp:", 0) == 0 || text.rfind("tcp:", 0) == 0) {
-    spec.kind = text[0] == 'u' ? DeviceSpec::Kind::kUdp : DeviceSpec::Kind::kTcp;
-    if (!ParseNetwork(text, spec, error)) return false;
+    name.kind = text[0] == 'u' ? DeviceName::Kind::kUdp : DeviceName::Kind::kTcp;
+    if (!ParseNetwork(text, name, error)) return false;
   } else if (!text.empty() && text[0] == '/') {
-    spec.kind = DeviceSpec::Kind::kHidPath;
-    spec.path = text;
+    name.kind = DeviceName::Kind::kHidPath;
+    name.path = text;
   } else {
     const std::vector<std::string> ids = Split(text, ':');
-    if (ids.size() != 2 || !ParseHex16(ids[0], spec.vendorId) ||
-        !ParseHex16(ids[1], spec.productId)) {
+    if (ids.size() != 2 || !ParseHex16(ids[0], name.vendorId) ||
+        !ParseHex16(ids[1], name.productId)) {
       return Fail(error, text, "not a network address, a hidraw path or VID:PID");
     }
-    if (spec.vendorId == 0 || spec.productId == 0) {
+    if (name.vendorId == 0 || name.productId == 0) {
       return Fail(error, text, "vendor and product id must not be 0");
     }
-    spec.kind = DeviceSpec::Kind::kVendorProduct;
-    spec.path = text;
+    name.kind = DeviceName::Kind::kVendorProduct;
+    name.path = text;
   }
-  out = std::move(spec);
+  out = std::move(name);
   return true;
 }
 
-const char* DeviceSpecGrammar() {
+const char* DeviceNameGrammar() {
   return "a device is one of\n"
          "  udp:HOST:PORT[:REPLYPORT][,vid=XXXX,pid=XXXX]  a network authenticator taking\n"
          "      64-byte CTAPHID packets as datagrams on PORT and replying to REPLYPORT\n"

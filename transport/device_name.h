@@ -13,13 +13,13 @@
 #include <string>
 
 // The conventional ports of the software builds of FIDO firmwares.
-constexpr uint16_t DEVICE_SPEC_UDP_PORT = 8111;
-constexpr uint16_t DEVICE_SPEC_UDP_REPLY_PORT = 7112;
+constexpr uint16_t DEVICE_NAME_UDP_PORT = 8111;
+constexpr uint16_t DEVICE_NAME_UDP_REPLY_PORT = 7112;
 // The ids a network authenticator shows unless the value sets them.
-constexpr uint16_t DEVICE_SPEC_NETWORK_VENDOR_ID = 0xF1D0;
-constexpr uint16_t DEVICE_SPEC_NETWORK_PRODUCT_ID = 0x0001;
+constexpr uint16_t DEVICE_NAME_NETWORK_VENDOR_ID = 0xF1D0;
+constexpr uint16_t DEVICE_NAME_NETWORK_PRODUCT_ID = 0x0001;
 
-struct DeviceSpec {
+struct DeviceName {
   enum class Kind { kUdp, kTcp, kHidPath, kVendorProduct };
   Kind kind = Kind::kVendorProduct;
   // The address as given ("udp:127.0.0.1:8111", without the id options), the
@@ -28,7 +28,7 @@ struct DeviceSpec {
   std::string path;
   std::string host;  // brackets of an IPv6 address removed
   uint16_t port = 0;
-  uint16_t replyPort = DEVICE_SPEC_UDP_REPLY_PORT;
+  uint16_t replyPort = DEVICE_NAME_UDP_REPLY_PORT;
   uint16_t vendorId = 0;
   uint16_t productId = 0;
 
@@ -36,7 +36,7 @@ struct DeviceSpec {
 };
 
 // False with `error` saying what is wrong; `out` is set only on success.
-bool ParseDeviceSpec(const std::string& text, DeviceSpec& out, std::string& error);
+bool ParseDeviceName(const std::string& text, DeviceName& out, std::string& error);
 
 // The grammar above in a few lines, for messages about bad values.
-const char* DeviceSpecGrammar();
+const char* DeviceNameGrammar();
