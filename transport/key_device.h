@@ -2,6 +2,7 @@
 // and selection of one FIDO interface, and the CTAPHID exchange with it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -26,6 +27,21 @@ constexpr int KEY_READ_TIMEOUT_MS = 5000;
 // A key that sends keep-alives without end fails the exchange after this long.
 // Keys give up waiting for a touch themselves well before it.
 constexpr uint32_t KEY_KEEPALIVE_LIMIT_MS = 60000;
+
+// One exchange as it ended, for an exchange observer. The pointers are valid
+// only during the call.
+struct KeyExchangeOutcome {
+  uint8_t command = 0;  // the CTAPHID command of the request
+  const uint8_t* request = nullptr;
+  size_t requestLength = 0;
+  // The whole reassembled reply when the exchange succeeded; empty otherwise.
+  const uint8_t* reply = nullptr;
+  size_t replyLength = 0;
+  bool succeeded = false;
+  // A failure because nothing (or not all of the reply) came back in time.
+  bool timedOut = false;
+};
+using KeyExchangeObserver = std::function<void(const KeyExchangeOutcome&)>;
 
 // The gate that the first refresh opens; nothing closes it.
 extern bool KeyLayerReady;
@@ -69,6 +85,9 @@ class KeyDevice {
   void SetPlatform(HidPlatform* platform);
   void SetClock(KeyClock* clock);
   void SetWaitHook(std::function<void()> hook) { waitHook_ = std::move(hook); }
+  // Told of every exchange that got as far as the key (its arguments were
+  // good and an interface is selected), after it ended. Null: none.
+  void SetExchangeObserver(KeyExchangeObserver observer) { observer_ = std::move(observer); }
   // For waits outside the exchange (a poll for the user's touch).
   void NotifyWaiting() {
     if (waitHook_) waitHook_();
@@ -91,10 +110,13 @@ class KeyDevice {
   bool AllocateChannel(KeyHandle readHandle, KeyHandle writeHandle, uint16_t inputLength,
                        uint16_t outputLength);
   int ReadReport(KeyHandle handle, uint8_t* report, uint16_t length, uint64_t deadline);
+  int ExchangeOnSelected(const uint8_t* request, size_t requestLength, uint8_t* reply,
+                         uint32_t* replyLength, uint8_t command);
 
   HidPlatform* platform_ = nullptr;
   KeyClock* clock_;
   std::function<void()> waitHook_;
+  KeyExchangeObserver observer_;
   bool hasNamed_ = false;
   DeviceName named_;
 };

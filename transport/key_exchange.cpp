@@ -76,14 +76,36 @@ bool KeyDevice::AllocateChannel(KeyHandle readHandle, KeyHandle writeHandle, uin
 int KeyDevice::Exchange(const uint8_t* request, int requestLength, uint8_t* reply,
                         uint32_t* replyLength, uint8_t command) {
   lastExchangeTimedOut = false;
-  const KeyHandle readHandle = selected.readHandle;
-  const KeyHandle writeHandle = selected.writeHandle;
-  if (readHandle == KEY_INVALID_HANDLE || writeHandle == KEY_INVALID_HANDLE) return -1;
+  if (selected.readHandle == KEY_INVALID_HANDLE || selected.writeHandle == KEY_INVALID_HANDLE) {
+    return -1;
+  }
   if (request == nullptr || requestLength < 1 ||
       static_cast<size_t>(requestLength) > CTAPHID_MAX_MESSAGE || reply == nullptr ||
       replyLength == nullptr) {
     return -1;
   }
+  const size_t length = static_cast<size_t>(requestLength);
+  const int result = ExchangeOnSelected(request, length, reply, replyLength, command);
+  if (observer_) {
+    KeyExchangeOutcome outcome;
+    outcome.command = command;
+    outcome.request = request;
+    outcome.requestLength = length;
+    outcome.succeeded = result == 0;
+    outcome.timedOut = result != 0 && lastExchangeTimedOut;
+    if (outcome.succeeded) {
+      outcome.reply = reply;
+      outcome.replyLength = *replyLength;
+    }
+    observer_(outcome);
+  }
+  return result;
+}
+
+int KeyDevice::ExchangeOnSelected(const uint8_t* request, size_t length, uint8_t* reply,
+                                  uint32_t* replyLength, uint8_t command) {
+  const KeyHandle readHandle = selected.readHandle;
+  const KeyHandle writeHandle = selected.writeHandle;
   HidPlatform& hid = platform();
 
   Flush(hid, writeHandle);
@@ -104,7 +126,6 @@ int KeyDevice::Exchange(const uint8_t* request, int requestLength, uint8_t* repl
   }
 
   uint8_t report[KEY_REPORT_BUFFER_SIZE];
-  const size_t length = static_cast<size_t>(requestLength);
   const size_t packets = CtaphidPacketCount(length);
   for (size_t index = 0; index < packets; ++index) {
     CtaphidFillPacket(report, channelId, command, request, length, index);
