@@ -72,13 +72,6 @@ class Reader {
     return true;
   }
 
-  bool Hex(const Json& value, const std::string& where, std::vector<uint8_t>& out) {
-    if (!value.is_string()) return Fail(where, "expected a string of hexadecimal digits");
-    const std::string text = value.get<std::string>();
-    if (!SimParseHex(text, out)) return Fail(where, "\"" + text + "\" is not hexadecimal bytes");
-    return true;
-  }
-
  private:
   std::string& error_;
 };
