@@ -7,14 +7,54 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
-// One APDU answer: a request equal to `request` (or, with `prefix`, starting
-// with it) gets `reply`, data and status word.
+// What the key does with one request: reply, say nothing (the host's read
+// times out), or send a reply the host cannot reassemble.
+struct SimAnswer {
+  enum class Kind { kReply, kSilent, kBroken };
+  Kind kind = Kind::kReply;
+  // kReply: the whole reply (APDU: data and status word; CTAP: status byte
+  // and CBOR).
+  std::vector<uint8_t> reply;
+
+  bool operator==(const SimAnswer&) const = default;
+};
+
+// Answers are given in turn: the n-th request that a rule matches since the
+// last channel allocation gets answers[n-1], and the last answer repeats
+// after that. A rule without answers replies with no bytes.
+//
+// One APDU rule: a request equal to `request` (or, with `prefix`, starting
+// with it).
 struct SimApduRule {
+  SimApduRule() = default;
+  SimApduRule(std::vector<uint8_t> request, bool prefix, std::vector<SimAnswer> answers)
+      : request(std::move(request)), prefix(prefix), answers(std::move(answers)) {}
+  // One reply, data and status word.
+  SimApduRule(std::vector<uint8_t> request, bool prefix, std::vector<uint8_t> reply)
+      : request(std::move(request)),
+        prefix(prefix),
+        answers{{SimAnswer::Kind::kReply, std::move(reply)}} {}
+
   std::vector<uint8_t> request;
   bool prefix = false;
-  std::vector<uint8_t> reply;
+  std::vector<SimAnswer> answers;
+
+  bool operator==(const SimApduRule&) const = default;
+};
+
+// One CTAP rule. `request` of one byte without `prefix` is a bare command
+// byte and matches every request with that command byte; a longer one
+// without `prefix` matches exactly that whole request (command byte and
+// parameters); with `prefix`, every request that starts with it.
+struct SimCborRule {
+  std::vector<uint8_t> request;
+  bool prefix = false;
+  std::vector<SimAnswer> answers;
+
+  bool operator==(const SimCborRule&) const = default;
 };
 
 // Faults of a misbehaving key. Each switch applies to every request that
@@ -34,6 +74,8 @@ struct SimMisbehaviour {
   bool badSequence = false;          // reply continuation packets numbered from 1
   bool writeFails = false;           // Write answers -1
   bool readFails = false;            // Read answers -1
+
+  bool operator==(const SimMisbehaviour&) const = default;
 };
 
 // The attestation statement of the built-in makeCredential.
@@ -47,6 +89,8 @@ struct SimAttestationOptions {
   uint32_t certificates = 2;        // 1 to 4: leaf, intermediate, root, cross-signed root
   bool corruptCertificate = false;  // the first certificate does not parse
   bool wrongSignature = false;      // "sig" is made over other data
+
+  bool operator==(const SimAttestationOptions&) const = default;
 };
 
 // Simulated time that every REGISTER costs by default, as a real key's answer
@@ -65,6 +109,8 @@ struct SimU2fOptions {
   uint32_t registerAnswerMs = SIMKEY_U2F_REGISTER_MS;
   bool wrongSignature = false;      // the signature is made over other data
   bool corruptCertificate = false;  // the attestation certificate does not parse
+
+  bool operator==(const SimU2fOptions&) const = default;
 };
 
 struct SimDeviceConfig {
@@ -92,9 +138,15 @@ struct SimDeviceConfig {
   uint8_t capabilities = 0x05;
   SimAttestationOptions attestation;
   SimU2fOptions u2f;
-  bool builtin = true;                           // unlisted requests get the default key's answers
-  std::vector<SimApduRule> apdu;                 // tried in order, first match answers
-  std::map<uint8_t, std::vector<uint8_t>> cbor;  // CTAP command -> status byte and CBOR
+  bool builtin = true;            // unlisted requests get the default key's answers
+  std::vector<SimApduRule> apdu;  // tried in order, first match answers
+  // CTAP requests: the rule with the longest matching request answers; at
+  // equal length a whole-request match wins over a prefix or a bare command
+  // byte, then cborRules over `cbor`, then the earlier rule.
+  std::vector<SimCborRule> cborRules;
+  // Shorthand: command byte -> one reply (status byte and CBOR), the same as
+  // a bare command byte rule.
+  std::map<uint8_t, std::vector<uint8_t>> cbor;
   // Simulated time a touch takes, for the CTAP commands listed; the built-in
   // authenticator's refusals (status other than 0) come without it.
   uint32_t touchDelayMs = 0;
@@ -106,4 +158,6 @@ struct SimDeviceConfig {
   bool sequentialChannels = false;
   bool processingKeepAlive = false;
   SimMisbehaviour misbehave;
+
+  bool operator==(const SimDeviceConfig&) const = default;
 };

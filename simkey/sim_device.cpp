@@ -106,29 +106,30 @@ void SimDevice::OnMessage(uint32_t channel, uint8_t command, std::vector<uint8_t
 
   const SimMisbehaviour& faults = config.misbehave;
   uint8_t replyCommand = command;
-  std::vector<uint8_t> reply;
+  SimAnswer answer;
   bool refused = false;  // the built-in authenticator said no before the touch
   if (faults.ctaphidError != 0 && (command == SIM_CMD_MSG || command == SIM_CMD_CBOR)) {
     replyCommand = SIM_CMD_ERROR;
-    reply = {faults.ctaphidError};
+    answer.reply = {faults.ctaphidError};
   } else if (command == SIM_CMD_PING) {
-    reply = payload;
+    answer.reply = payload;
   } else if (command == SIM_CMD_WINK) {
     // Nothing to blink; the empty reply says it was done.
   } else if (command == SIM_CMD_MSG) {
-    reply = answers_.AnswerApdu(config, payload);
+    answer = answers_.AnswerApdu(config, payload);
   } else if (command == SIM_CMD_CBOR && !payload.empty()) {
-    reply = answers_.AnswerCbor(config, payload, &refused);
+    answer = answers_.AnswerCbor(config, payload, &refused);
   } else {
     replyCommand = SIM_CMD_ERROR;
-    reply = {command == SIM_CMD_CBOR ? SIM_ERR_INVALID_LEN : SIM_ERR_INVALID_CMD};
+    answer.reply = {command == SIM_CMD_CBOR ? SIM_ERR_INVALID_LEN : SIM_ERR_INVALID_CMD};
   }
 
   if (faults.keepAliveForever) {
-    held_ = {true, true, channel, 0, KEEPALIVE_PROCESSING, replyCommand, std::move(reply)};
+    held_ = {true, true, channel, 0, KEEPALIVE_PROCESSING, replyCommand, std::move(answer.reply)};
     return;
   }
-  if (faults.silent) return;
+  if (faults.silent || answer.kind == SimAnswer::Kind::kSilent) return;
+  if (answer.kind == SimAnswer::Kind::kBroken) return SendBroken(channel, replyCommand);
   if (replyCommand != SIM_CMD_ERROR && !refused && WaitsForTouch(command, payload)) {
     held_ = {true,
              false,
@@ -136,10 +137,10 @@ void SimDevice::OnMessage(uint32_t channel, uint8_t command, std::vector<uint8_t
              clock_.NowMs() + config.touchDelayMs,
              KEEPALIVE_UP_NEEDED,
              replyCommand,
-             std::move(reply)};
+             std::move(answer.reply)};
     return;
   }
-  Reply(channel, replyCommand, std::move(reply));
+  Reply(channel, replyCommand, std::move(answer.reply));
 }
 
 void SimDevice::OnInit(uint32_t channel, const std::vector<uint8_t>& nonce) {
@@ -158,6 +159,7 @@ void SimDevice::OnInit(uint32_t channel, const std::vector<uint8_t>& nonce) {
       allocated = SIMKEY_FIRST_CHANNEL + count;
     }
     channels_.push_back(allocated);
+    answers_.RestartTurns();  // a new channel is a new session of the host
   } else if (!Allocated(channel)) {
     return SendError(channel, SIM_ERR_INVALID_CHANNEL);
   } else if (held_.channel == channel) {
@@ -211,6 +213,12 @@ void SimDevice::Reply(uint32_t channel, uint8_t command, std::vector<uint8_t> pa
   options.firstSequence = faults.badSequence ? 1 : 0;
   options.initPacketOnly = faults.truncatedReply;
   Send(faults.otherChannelReply ? ForeignChannel(channel) : channel, command, payload, options);
+}
+
+void SimDevice::SendBroken(uint32_t channel, uint8_t command) {
+  SimFrameOptions options;
+  options.firstSequence = 1;
+  Send(channel, command, std::vector<uint8_t>(SIMKEY_BROKEN_REPLY_LENGTH, 0), options);
 }
 
 void SimDevice::Send(uint32_t channel, uint8_t command, const std::vector<uint8_t>& payload,

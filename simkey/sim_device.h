@@ -23,6 +23,10 @@ constexpr uint32_t SIMKEY_FOREIGN_CHANNEL = 0x0BADF00D;
 constexpr uint32_t SIMKEY_BOGUS_CHANNEL = 0xDEADBEEF;
 // Simulated time each keep-alive stands for.
 constexpr uint32_t SIMKEY_KEEPALIVE_INTERVAL_MS = 100;
+// A broken answer announces this many bytes: more than the initialisation
+// packet carries, so that a continuation packet follows, numbered 1 instead
+// of 0.
+constexpr size_t SIMKEY_BROKEN_REPLY_LENGTH = 100;
 // A blocking read (negative time-out) on a silent key gives up after this
 // much simulated time rather than hanging the test.
 constexpr uint32_t SIMKEY_BLOCKING_READ_MS = 1000;
@@ -95,6 +99,8 @@ class SimDevice {
   void Send(uint32_t channel, uint8_t command, const std::vector<uint8_t>& payload,
             const SimFrameOptions& options = {});
   void SendError(uint32_t channel, uint8_t code) { Send(channel, SIM_CMD_ERROR, {code}); }
+  // A reply that no host can reassemble (SimAnswer::Kind::kBroken).
+  void SendBroken(uint32_t channel, uint8_t command);
   int Deliver(const SimReport& source, uint8_t* report, size_t length);
 
   SimClock& clock_;

@@ -28,3 +28,27 @@ bool SimParseHex(std::string_view text, std::vector<uint8_t>& out) {
   }
   return true;
 }
+
+namespace {
+
+constexpr char kDigits[] = "0123456789ABCDEF";
+
+}  // namespace
+
+std::string SimHexText(const std::vector<uint8_t>& bytes) {
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (uint8_t byte : bytes) {
+    text.push_back(kDigits[byte >> 4]);
+    text.push_back(kDigits[byte & 0x0F]);
+  }
+  return text;
+}
+
+std::string SimHexNumber(uint32_t value, int digits) {
+  std::string text(static_cast<size_t>(digits), '0');
+  for (int i = digits - 1; i >= 0 && value != 0; --i, value >>= 4) {
+    text[static_cast<size_t>(i)] = kDigits[value & 0x0F];
+  }
+  return text;
+}

@@ -8,6 +8,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <utility>
 
 #include "simkey/sim_hex.h"
 
@@ -71,22 +72,54 @@ class Reader {
     return true;
   }
 
-  bool Hex(const Json& value, const std::string& where, std::vector<uint8_t>& out) {
-    if (!value.is_string()) return Fail(where, "expected a string of hexadecimal digits");
-    const std::string text = value.get<std::string>();
-    if (!SimParseHex(text, out)) return Fail(where, "\"" + text + "\" is not hexadecimal bytes");
-    return true;
-  }
-
  private:
   std::string& error_;
 };
 
-bool ReadApdu(Reader& reader, const Json& value, const std::string& where,
-              std::vector<SimApduRule>& rules) {
+// One answer: hex bytes, "silent" or "broken".
+bool ReadAnswer(Reader& reader, const Json& value, const std::string& where, SimAnswer& out) {
+  if (!value.is_string()) return reader.Fail(where, "expected a string or an array of strings");
+  const std::string text = value.get<std::string>();
+  out = SimAnswer();
+  if (text == "silent") {
+    out.kind = SimAnswer::Kind::kSilent;
+  } else if (text == "broken") {
+    out.kind = SimAnswer::Kind::kBroken;
+  } else if (!SimParseHex(text, out.reply)) {
+    return reader.Fail(where,
+                       "\"" + text + "\" is not hexadecimal bytes, \"silent\" or \"broken\"");
+  }
+  return true;
+}
+
+// One answer, or an array of answers given in turn.
+bool ReadAnswers(Reader& reader, const Json& value, const std::string& where,
+                 std::vector<SimAnswer>& out) {
+  out.clear();
+  if (!value.is_array()) {
+    out.emplace_back();
+    return ReadAnswer(reader, value, where, out.back());
+  }
+  if (value.empty()) return reader.Fail(where, "expected at least one answer");
+  for (size_t i = 0; i < value.size(); ++i) {
+    out.emplace_back();
+    if (!ReadAnswer(reader, value[i], where + "[" + std::to_string(i) + "]", out.back())) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Reads the rules of an "apdu" or "cbor" object: keys are hex requests, a
+// trailing '*' makes a prefix. Two keys for the same request are refused:
+// the later one could never answer.
+template <typename Rule>
+bool ReadRules(Reader& reader, const Json& value, const std::string& where,
+               std::vector<Rule>& rules) {
   if (!value.is_object()) return reader.Fail(where, "expected an object");
-  for (const auto& [key, reply] : value.items()) {
-    SimApduRule rule;
+  std::map<std::pair<std::vector<uint8_t>, bool>, std::string> seen;
+  for (const auto& [key, answers] : value.items()) {
+    Rule rule;
     std::string request = key;
     if (!request.empty() && request.back() == '*') {
       rule.prefix = true;
@@ -96,22 +129,10 @@ bool ReadApdu(Reader& reader, const Json& value, const std::string& where,
     if (!SimParseHex(request, rule.request) || (rule.request.empty() && !rule.prefix)) {
       return reader.Fail(ruleWhere, "the request is not hexadecimal bytes");
     }
-    if (!reader.Hex(reply, ruleWhere, rule.reply)) return false;
+    const auto [earlier, added] = seen.emplace(std::make_pair(rule.request, rule.prefix), key);
+    if (!added) return reader.Fail(ruleWhere, "the same request as \"" + earlier->second + "\"");
+    if (!ReadAnswers(reader, answers, ruleWhere, rule.answers)) return false;
     rules.push_back(std::move(rule));
-  }
-  return true;
-}
-
-bool ReadCbor(Reader& reader, const Json& value, const std::string& where,
-              std::map<uint8_t, std::vector<uint8_t>>& answers) {
-  if (!value.is_object()) return reader.Fail(where, "expected an object");
-  for (const auto& [key, reply] : value.items()) {
-    const std::string answerWhere = where + " \"" + key + "\"";
-    std::vector<uint8_t> command;
-    if (!SimParseHex(key, command) || command.size() != 1) {
-      return reader.Fail(answerWhere, "the key is not one hexadecimal command byte");
-    }
-    if (!reader.Hex(reply, answerWhere, answers[command[0]])) return false;
   }
   return true;
 }
@@ -327,9 +348,9 @@ bool ReadDevice(Reader& reader, const Json& entry, const std::string& where,
       {"builtin",
        [&](const Json& v, const std::string& w) { return reader.Bool(v, w, config.builtin); }},
       {"apdu",
-       [&](const Json& v, const std::string& w) { return ReadApdu(reader, v, w, config.apdu); }},
-      {"cbor",
-       [&](const Json& v, const std::string& w) { return ReadCbor(reader, v, w, config.cbor); }},
+       [&](const Json& v, const std::string& w) { return ReadRules(reader, v, w, config.apdu); }},
+      {"cbor", [&](const Json& v,
+                   const std::string& w) { return ReadRules(reader, v, w, config.cborRules); }},
       {"touchDelayMs",
        [&](const Json& v, const std::string& w) {
          return reader.Unsigned(v, w, false, config.touchDelayMs);

@@ -46,11 +46,15 @@ TEST(SimProfileTest, ReadsEveryField) {
   EXPECT_TRUE(a.apdu[0].prefix);
   EXPECT_EQ(a.apdu[1].request, (Bytes{0x00, 0xA4, 0x04, 0x00, 0x01, 0xAA}));
   EXPECT_FALSE(a.apdu[1].prefix);
-  EXPECT_EQ(a.apdu[1].reply, (Bytes{0x01, 0x90, 0x00}));
+  EXPECT_EQ(a.apdu[1].answers,
+            (std::vector<SimAnswer>{{SimAnswer::Kind::kReply, {0x01, 0x90, 0x00}}}));
   EXPECT_TRUE(a.apdu[2].request.empty());
   EXPECT_TRUE(a.apdu[2].prefix) << "a lone * matches everything";
-  EXPECT_EQ(a.cbor.at(0x04), (Bytes{0x00, 0xA0}));
-  EXPECT_TRUE(a.cbor.at(0x0B).empty());
+  ASSERT_EQ(a.cborRules.size(), 2u);
+  EXPECT_EQ(a.cborRules[0],
+            (SimCborRule{{0x04}, false, {{SimAnswer::Kind::kReply, {0x00, 0xA0}}}}));
+  EXPECT_EQ(a.cborRules[1], (SimCborRule{{0x0B}, false, {{SimAnswer::Kind::kReply, {}}}}));
+  EXPECT_TRUE(a.cbor.empty());
   EXPECT_EQ(a.touchDelayMs, 3000u);
   EXPECT_EQ(a.touchCommands, (Bytes{0x01, 0x02}));
   EXPECT_EQ(a.openError, 13);
@@ -128,8 +132,21 @@ TEST(SimProfileTest, BadProfilesNameTheDeviceAndField) {
       {R"({"devices": [ {"apdu": {"00A4": 9000}} ]})",
        "device 0: apdu \"00A4\": expected a string"},
       {R"({"devices": [ {"apdu": ["00A4"]} ]})", "device 0: apdu: expected an object"},
-      {R"({"devices": [ {"cbor": {"0104": "00"}} ]})",
-       "device 0: cbor \"0104\": the key is not one hexadecimal command byte"},
+      {R"({"devices": [ {"cbor": {"010*4": "00"}} ]})",
+       "device 0: cbor \"010*4\": the request is not hexadecimal bytes"},
+      {R"({"devices": [ {"cbor": {"": "00"}} ]})", "device 0: cbor \"\": the request is not"},
+      {R"({"devices": [ {"cbor": {"04": []}} ]})",
+       "device 0: cbor \"04\": expected at least one answer"},
+      {R"({"devices": [ {"cbor": {"04": ["00", "quiet"]}} ]})",
+       "device 0: cbor \"04\"[1]: \"quiet\" is not hexadecimal bytes, \"silent\" or \"broken\""},
+      {R"({"devices": [ {"apdu": {"00A4": ["9000", 9000]}} ]})",
+       "device 0: apdu \"00A4\"[1]: expected a string or an array of strings"},
+      {R"({"devices": [ {"apdu": {"00A4": {"reply": "9000"}}} ]})",
+       "device 0: apdu \"00A4\": expected a string or an array"},
+      {R"({"devices": [ {}, {"apdu": {"00a4*": "9000", "00 A4*": "6D00"}} ]})",
+       "device 1: apdu \"00 A4*\": the same request as \"00a4*\""},
+      {R"({"devices": [ {"cbor": {"06": "00", "06*": "00", "6": "00"}} ]})",
+       "device 0: cbor \"6\": the request is not hexadecimal bytes"},
       {R"({"devices": [ {"cbor": {"04": "0"}} ]})", "device 0: cbor \"04\": \"0\" is not hex"},
       {R"({"devices": [ {"builtin": "no"} ]})", "device 0: builtin: expected true or false"},
       {R"({"devices": [ {"touchCommands": ["1FF"]} ]})", "device 0: touchCommands[0]: 511"},
