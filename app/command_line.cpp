@@ -35,6 +35,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       } else {
         line.mdsUrl = value;
       }
+    } else if (arg == "--record") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        line.error = "--record needs a file";
+        return line;
+      }
+      line.record = args[++i];
+    } else if (arg == "--force") {
+      line.force = true;
     } else if (arg == "--mds-update") {
       line.mdsUpdate = true;
     } else if (arg == "--pin-stdin") {
@@ -60,6 +68,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   if (line.securityKeyInfo && !line.report) line.error = "--security-key-info needs --report";
   if (!line.fetch.empty() && !line.report) line.error = "--fetch needs --report";
   if (line.pinStdin && line.fetch.empty()) line.error = "--pin-stdin needs --fetch";
+  if (!line.record.empty() && !line.report) line.error = "--record needs --report";
+  if (line.force && line.record.empty()) line.error = "--force needs --record";
   if (line.simulate && (line.device.rfind("udp:", 0) == 0 || line.device.rfind("tcp:", 0) == 0)) {
     line.error = "--simulate takes a hidraw path or VID:PID with --device, not an address";
   }
@@ -71,6 +81,7 @@ std::string UsageText() {
   return "Usage: quillmark [--device DEVICE] [--simulate [PROFILE]]\n"
          "       quillmark --report [--json] [--device DEVICE] [--simulate [PROFILE]]\n"
          "                          [--security-key-info] [--fetch fido2|u2f [--pin-stdin]]\n"
+         "                          [--record FILE [--force]]\n"
          "       quillmark --mds-update [--mds-url URL] [--mds-root FILE]...\n"
          "  every form also takes [--mds FILE] [--mds-root FILE]...\n"
          "\n"
@@ -96,6 +107,12 @@ std::string UsageText() {
          "                       or \"warning: ...\"\n"
          "  --pin-stdin          with --fetch: read the key's PIN from the first line of\n"
          "                       standard input (needed when the key has a PIN)\n"
+         "  --record FILE        with --report: also write FILE, a profile of the shown key\n"
+         "                       for --simulate holding every question of the refresh and\n"
+         "                       the key's answers, so that `quillmark --report --simulate\n"
+         "                       FILE` prints the same report; it holds no PIN and no\n"
+         "                       credential (a --fetch is not recorded)\n"
+         "  --force              with --record: replace FILE when it exists\n"
          "  --version            print the program's version\n"
          "  --simulate [PROFILE] talk to a simulated key instead of the attached ones;\n"
          "                       PROFILE is a JSON file describing the simulated devices\n"
@@ -124,7 +141,8 @@ std::string UsageText() {
          "                       https://mds3.fidoalliance.org/\n"
          "  -h, --help           show this text\n"
          "\n"
-         "Exit status: 0 when a key answered, 1 when none was found or the --device\n"
-         "could not be reached, 2 for bad arguments, 3 when a key was found but did not\n"
+         "Exit status: 0 when a key answered, 1 when none was found, the --device could\n"
+         "not be reached or the --record file could not be written, 2 for bad arguments, 3 when a "
+         "key was found but did not\n"
          "answer; --mds-update alone: 0 when the cached copy was replaced, 4 when not.\n";
 }

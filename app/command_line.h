@@ -15,6 +15,10 @@ struct CommandLine {
   std::string fetch;  // "fido2" or "u2f": a certificate fetch after the refresh
   bool pinStdin = false;
   std::string device;  // --device value as given; empty: the first key found
+  // --record FILE: a profile of the shown key from the refresh's exchanges;
+  // --force lets it replace an existing file.
+  std::string record;
+  bool force = false;
   // The metadata file: --mds FILE, --mds-root FILE (any number), --mds-url
   // URL, and --mds-update (download it into the cache first).
   std::string mdsFile;
@@ -32,6 +36,8 @@ std::string UsageText();
 // Exit statuses.
 constexpr int EXIT_KEY_SHOWN = 0;
 constexpr int EXIT_NO_KEY = 1;
+// --record: the file could not be written (nothing of it is left behind).
+constexpr int EXIT_RECORD_NOT_WRITTEN = 1;
 constexpr int EXIT_BAD_ARGUMENTS = 2;
 constexpr int EXIT_KEY_DID_NOT_ANSWER = 3;
 // --mds-update alone: the download or its verification failed.

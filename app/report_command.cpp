@@ -6,6 +6,8 @@
 #include "app/access_message.h"
 #include "app/console_prompt.h"
 #include "app/device_choice.h"
+#include "app/key_record.h"
+#include "app/record_file.h"
 #include "app/report_format.h"
 #include "app/report_metadata.h"
 #include "app/simulated_platform.h"
@@ -13,6 +15,7 @@
 #include "attestation/tab_state.h"
 #include "keyinfo/device_state.h"
 #include "transport/key_device.h"
+#include "transport/key_exchange_log.h"
 
 int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::istream& in,
                      std::ostream& out, std::ostream& err, const WallClock* clock) {
@@ -25,17 +28,38 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
     }
   }
 
+  // A record with nowhere to go is refused before the key is asked anything.
+  if (!line.record.empty()) {
+    if (const std::string problem = FileTargetProblem(line.record, line.force); !problem.empty()) {
+      err << "quillmark: " << problem << "\n";
+      return EXIT_RECORD_NOT_WRITTEN;
+    }
+  }
+
   DeviceChoice chosen;
   if (!StartDeviceChoice(line, chosen, err)) return EXIT_NO_KEY;
 
   QuillmarkModel model;
   model.securityKeyInfoEnabled = securityKeyInfoSwitch || line.securityKeyInfo;
+  std::unique_ptr<KeyExchangeLog> exchanges;
+  if (!line.record.empty()) exchanges = std::make_unique<KeyExchangeLog>();
   GetDeviceState(model, "", "");
+  // Only the refresh is recorded: a fetch would put a PIN exchange and a
+  // credential in the record.
+  if (exchanges) exchanges->Stop();
   if (const std::string unreached = chosen.Unreached(); !unreached.empty()) {
     err << "quillmark: " << unreached << "\n";
     return EXIT_NO_KEY;
   }
   const bool keyShown = model.infoList.RowCount() > 0;
+  const WallClock& wallClock = clock != nullptr ? *clock : SystemWallClock();
+  if (keyShown && exchanges) {
+    std::string problem;
+    if (!WriteKeyRecord(line.record, *exchanges, line.force, wallClock, &problem)) {
+      err << "quillmark: " << problem << "\n";
+      return EXIT_RECORD_NOT_WRITTEN;
+    }
+  }
   if (keyShown && !model.keyDidNotAnswer && !line.fetch.empty()) {
     ConsolePrompt prompt(in, err, line.pinStdin);
     if (line.fetch == "fido2") {
@@ -45,7 +69,7 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
     }
   }
 
-  if (keyShown) ShowReportMetadata(line, model, clock != nullptr ? *clock : SystemWallClock(), err);
+  if (keyShown) ShowReportMetadata(line, model, wallClock, err);
 
   const std::vector<ReportPage> pages = ReportPages(model, model.securityKeyInfoEnabled);
   out << (line.json ? FormatReportJson(pages) : FormatReportText(pages));

@@ -7,6 +7,7 @@
 SimulatedPlatform::SimulatedPlatform() = default;
 
 SimulatedPlatform::~SimulatedPlatform() {
+  if (named_) KeyDevice::Instance().SetNamedDevice(nullptr);
   if (platform_) {
     KeyDevice::Instance().SetPlatform(nullptr);
     KeyDevice::Instance().SetClock(nullptr);
@@ -23,5 +24,14 @@ bool SimulatedPlatform::Start(const std::string& profile, std::string* error) {
   platform_ = SimKeyPlatform::FromProfile(devices);
   KeyDevice::Instance().SetPlatform(platform_.get());
   KeyDevice::Instance().SetClock(&platform_->clock());
+  // A record of a key replays as that key, whatever its vendor.
+  for (size_t index = 0; index < devices.size(); ++index) {
+    if (!devices[index].named) continue;
+    named_ = std::make_unique<DeviceName>();
+    named_->kind = DeviceName::Kind::kHidPath;
+    named_->path = platform_->device(index).config().path;
+    KeyDevice::Instance().SetNamedDevice(named_.get());
+    break;
+  }
   return true;
 }

@@ -6,14 +6,17 @@
 #include <string>
 
 class SimKeyPlatform;
+struct DeviceName;
 
 class SimulatedPlatform {
  public:
   SimulatedPlatform();
   ~SimulatedPlatform();
-  // `profile`: a JSON profile file, or empty for the built-in key.
+  // `profile`: a JSON profile file, or empty for the built-in key. The first
+  // device the profile marks as named is kept whatever its vendor.
   bool Start(const std::string& profile, std::string* error);
 
  private:
   std::unique_ptr<SimKeyPlatform> platform_;
+  std::unique_ptr<DeviceName> named_;
 };

@@ -138,7 +138,10 @@ struct SimDeviceConfig {
   uint8_t capabilities = 0x05;
   SimAttestationOptions attestation;
   SimU2fOptions u2f;
-  bool builtin = true;            // unlisted requests get the default key's answers
+  bool builtin = true;  // unlisted requests get the default key's answers
+  // Shown whatever its vendor, as a key named with --device is: the record of
+  // a key replays as that key even where the vendor filter would leave it out.
+  bool named = false;
   std::vector<SimApduRule> apdu;  // tried in order, first match answers
   // CTAP requests: the rule with the longest matching request answers; at
   // equal length a whole-request match wins over a prefix or a bare command

@@ -117,7 +117,9 @@ template <typename Rule>
 bool ReadRules(Reader& reader, const Json& value, const std::string& where,
                std::vector<Rule>& rules) {
   if (!value.is_object()) return reader.Fail(where, "expected an object");
-  std::map<std::pair<std::vector<uint8_t>, bool>, std::string> seen;
+  // The request in one spelling (upper-case hex, '*' for a prefix) -> the key
+  // that gave it.
+  std::map<std::string, std::string> seen;
   for (const auto& [key, answers] : value.items()) {
     Rule rule;
     std::string request = key;
@@ -129,7 +131,9 @@ bool ReadRules(Reader& reader, const Json& value, const std::string& where,
     if (!SimParseHex(request, rule.request) || (rule.request.empty() && !rule.prefix)) {
       return reader.Fail(ruleWhere, "the request is not hexadecimal bytes");
     }
-    const auto [earlier, added] = seen.emplace(std::make_pair(rule.request, rule.prefix), key);
+    std::string spelling = SimHexText(rule.request);
+    if (rule.prefix) spelling += '*';
+    const auto [earlier, added] = seen.emplace(std::move(spelling), key);
     if (!added) return reader.Fail(ruleWhere, "the same request as \"" + earlier->second + "\"");
     if (!ReadAnswers(reader, answers, ruleWhere, rule.answers)) return false;
     rules.push_back(std::move(rule));
@@ -347,6 +351,8 @@ bool ReadDevice(Reader& reader, const Json& entry, const std::string& where,
        }},
       {"builtin",
        [&](const Json& v, const std::string& w) { return reader.Bool(v, w, config.builtin); }},
+      {"named",
+       [&](const Json& v, const std::string& w) { return reader.Bool(v, w, config.named); }},
       {"apdu",
        [&](const Json& v, const std::string& w) { return ReadRules(reader, v, w, config.apdu); }},
       {"cbor", [&](const Json& v,

@@ -5,7 +5,7 @@
 //       "product": "Simulated Key", "usagePage": "F1D0", "usage": "0001",
 //       "path": "simkey:0", "inputReportLength": 65, "outputReportLength": 65,
 //       "pin": "123456", "pinRetries": 8, "pinTokenLength": 32, "builtin": true,
-//       "uvRetries": 5, "pinPowerCycle": false,
+//       "uvRetries": 5, "pinPowerCycle": false, "named": false,
 //       "ctaphidProtocol": 2, "deviceVersion": [5, 2, 7], "capabilities": "05",
 //       "apdu": { "00A4040008A0000006472F000100": "5532465F56329000", "80E3EE8000*": "6D00",
 //                 "80E2800005DFFF02800100": ["DFFF0E80010C000205049000", "6D00", "silent"] },
@@ -23,7 +23,8 @@
 // in either case, spaces allowed between bytes. Byte-valued fields
 // (ctaphidError, touchCommands entries, capabilities) take a number or a hex
 // string. Every device field is optional and defaults to the default key;
-// "comment" is ignored anywhere.
+// "comment" is ignored anywhere. A "named" device is shown whatever its
+// vendor, as a key named with --device is (records of keys are named).
 //
 // Rules: an "apdu" key is a whole request in hex; a key ending in '*'
 // matches every request that starts with it; rules are tried in file order.

@@ -117,6 +117,7 @@ Json Device(const SimDeviceConfig& d) {
   out["capabilities"] = SimHexNumber(d.capabilities, 2);
   out["builtin"] = d.builtin;
 
+  IfChanged(out, "named", d.named, base.named);
   IfChanged(out, "pin", d.pin, base.pin);
   IfChanged(out, "pinRetries", d.pinRetries, base.pinRetries);
   IfChanged(out, "pinTokenLength", d.pinTokenLength, base.pinTokenLength);

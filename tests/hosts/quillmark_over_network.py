@@ -6,12 +6,16 @@ The report and both certificate fetches, with and without a PIN, must give
 the same rows over the network as in-process with --simulate and the same
 profile. The rows that name the device itself differ by design: its name is
 the address, and a network authenticator has no HID version number.
+
+A record made over the network (--record) replays with --simulate to exactly
+the report made over the network, device rows included.
 """
 
 import json
 import os
 import subprocess
 import sys
+import tempfile
 
 from simkey_process import Checks, SimkeyProcess, free_udp_port
 
@@ -69,6 +73,33 @@ def compare(checks, name, quillmark, simkey, profile, transport, extra, pin):
     checks.check(label + ": server exits 0", status == 0, repr(status))
 
 
+def record_and_replay(checks, quillmark, simkey, profile, transport, folder):
+    reply = free_udp_port()
+    endpoint = ["--udp", "127.0.0.1:0:%d" % reply] if transport == "udp" else ["--tcp", "0"]
+    record = os.path.join(folder, "record-%s.json" % transport)
+    with SimkeyProcess(simkey, [profile] + endpoint) as server:
+        if transport == "udp":
+            address = "udp:%s:%d:%d" % server.udp
+        else:
+            address = "tcp:%s:%d" % server.tcp
+        network = run_quillmark(quillmark, ["--device", address, "--security-key-info",
+                                            "--record", record], None)
+        server.stop()
+    label = "record over %s" % transport
+    checks.check(label + ": written", network[0] == 0 and os.path.exists(record),
+                 "%d; %s" % (network[0], network[2].strip()))
+    if not os.path.exists(record):
+        return
+    replay = run_quillmark(quillmark, ["--simulate", record, "--security-key-info"], None)
+    checks.check(label + ": replays to the same report", replay[1] == network[1],
+                 "first differing line %r" % next(
+                     (pair for pair in zip(network[1].splitlines(), replay[1].splitlines())
+                      if pair[0] != pair[1]), None))
+    checks.check(label + ": same exit status and messages",
+                 (replay[0], replay[2]) == (network[0], network[2]),
+                 "%r and %r" % ((replay[0], replay[2]), (network[0], network[2])))
+
+
 def main():
     if len(sys.argv) != 4:
         print(__doc__)
@@ -88,6 +119,9 @@ def main():
         compare(checks, "U2F fetch", quillmark, simkey, no_pin, transport, ["--fetch", "u2f"], None)
         compare(checks, "U2F fetch with PIN", quillmark, simkey, with_pin, transport,
                 ["--fetch", "u2f"], None)
+    with tempfile.TemporaryDirectory() as folder:
+        for transport in ("udp", "tcp"):
+            record_and_replay(checks, quillmark, simkey, with_pin, transport, folder)
     return checks.exit_status()
 
 

@@ -1,0 +1,130 @@
+#include "app/record_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+const char kExists[] = "the file exists (add --force to replace it)";
+
+std::string CannotWrite(const std::string& path, const std::string& reason) {
+  std::string sentence = "cannot write ";
+  sentence += path;
+  sentence += ": ";
+  sentence += reason;
+  return sentence;
+}
+
+std::string Folder(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string FileName(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool WriteAll(int fd, const std::string& contents) {
+  size_t written = 0;
+  while (written < contents.size()) {
+    const ssize_t count = ::write(fd, contents.data() + written, contents.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return false;
+    written += static_cast<size_t>(count);
+  }
+  return true;
+}
+
+// Opens a new file in the target's folder that nobody else has, with the
+// permissions the user's umask gives new files.
+int CreateBeside(const std::string& path, std::string* created) {
+  const std::string stem = Folder(path) + "/." + FileName(path) + ".new-";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = stem;
+    name += std::to_string(::getpid());
+    name += '-';
+    name += std::to_string(attempt);
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      *created = name;
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  return -1;
+}
+
+}  // namespace
+
+std::string FileTargetProblem(const std::string& path, bool replace) {
+  auto problem = [&path](const std::string& reason) { return CannotWrite(path, reason); };
+  if (path.empty() || path.back() == '/') return problem("it names a folder, not a file");
+  struct stat existing;
+  const bool exists = ::stat(path.c_str(), &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) return problem("it is a folder");
+  if (exists && !replace) return problem(kExists);
+  const std::string folder = Folder(path);
+  if (::access(folder.c_str(), W_OK) != 0) {
+    if (errno != ENOENT) return problem(std::strerror(errno));
+    std::string missing = "the folder ";
+    missing += folder;
+    missing += " does not exist";
+    return problem(missing);
+  }
+  return std::string();
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& contents, bool replace,
+                         std::string* error) {
+  auto fail = [&](const std::string& reason) {
+    *error = CannotWrite(path, reason);
+    return false;
+  };
+  if (std::string problem = FileTargetProblem(path, replace); !problem.empty()) {
+    *error = problem;
+    return false;
+  }
+
+  std::string created;
+  const int fd = CreateBeside(path, &created);
+  if (fd < 0) return fail(std::strerror(errno));
+  const bool written = WriteAll(fd, contents) && ::fsync(fd) == 0;
+  const int writeError = errno;
+  if (::close(fd) != 0 || !written) {
+    const int reason = written ? errno : writeError;
+    ::unlink(created.c_str());
+    return fail(std::strerror(reason));
+  }
+
+  if (replace) {
+    if (::rename(created.c_str(), path.c_str()) == 0) return true;
+  } else {
+    // A link fails when the name was taken meanwhile, where a rename would
+    // replace the file that took it.
+    if (::link(created.c_str(), path.c_str()) == 0) {
+      ::unlink(created.c_str());
+      return true;
+    }
+    // Folders that take no hard links (FAT, some network shares): the name
+    // was free a moment ago, which is the best that can be had there.
+    const bool noLinks = errno == EPERM || errno == ENOTSUP || errno == EOPNOTSUPP;
+    if (noLinks) {
+      if (::access(path.c_str(), F_OK) == 0) {
+        errno = EEXIST;
+      } else if (::rename(created.c_str(), path.c_str()) == 0) {
+        return true;
+      }
+    }
+  }
+  const int reason = errno;
+  ::unlink(created.c_str());
+  if (reason == EEXIST) return fail(kExists);
+  return fail(std::strerror(reason));
+}

@@ -1,0 +1,18 @@
+// Writing a file that must never be seen half-written: the bytes go to a new
+// file beside the target, which then takes the target's name in one step.
+#pragma once
+
+#include <string>
+
+// Why a new file cannot be written at `path` now ("cannot write PATH: ..."),
+// or empty: a folder is named, the folder is missing or not writable, or the
+// file exists and may not be replaced. Lets a program refuse before it does
+// work whose result would have nowhere to go.
+std::string FileTargetProblem(const std::string& path, bool replace);
+
+// Writes `contents` to `path` whole or not at all. An existing `path` is
+// replaced only when `replace` is true; a directory never is. False, with one
+// sentence about `path` in `error`, when nothing was written; no new file is
+// left behind then.
+bool WriteFileAtomically(const std::string& path, const std::string& contents, bool replace,
+                         std::string* error);
