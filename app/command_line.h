@@ -8,13 +8,15 @@ struct CommandLine {
   bool help = false;
   bool version = false;
   bool report = false;
+  bool list = false;  // --list: the FIDO interfaces present, one line each
   bool json = false;
   bool simulate = false;
   std::string profile;  // simulated key profile; empty: the built-in key
   bool securityKeyInfo = false;
   std::string fetch;  // "fido2" or "u2f": a certificate fetch after the refresh
   bool pinStdin = false;
-  std::string device;  // --device value as given; empty: the first key found
+  std::string device;       // --device value as given; empty: the first key found
+  bool allVendors = false;  // --all-vendors: keys of every maker, not the vendor filter's
   // The metadata file: --mds FILE, --mds-root FILE (any number), --mds-url
   // URL, and --mds-update (download it into the cache first).
   std::string mdsFile;

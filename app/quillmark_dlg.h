@@ -17,7 +17,9 @@
 #include "app/qt_report_file_chooser.h"
 #include "keyinfo/quillmark_model.h"
 
+class AllVendorsAction;
 class DeviceEventSource;
+class KeyChooser;
 class KeyClock;
 class Opener;
 class QAction;
@@ -71,6 +73,8 @@ class CQuillmarkDlg : public QDialog {
 
   // The refresh of every list, then the status line.
   void GetDeviceState(const std::string& vidText, const std::string& pidText);
+  // The same refresh of the key at `path` (an entry of the key chooser).
+  void GetDeviceStateOfPath(const std::string& path);
   // IDM_ABOUTBOX runs the about box; other commands do nothing here.
   void OnSysCommand(uint32_t commandId);
   // Shows exactly the list of page `index`; other indexes change nothing.
@@ -80,7 +84,8 @@ class CQuillmarkDlg : public QDialog {
   void OnDblClkFido2List(int row);
   void OnDblClkU2fList(int row);
   // The refresh of the key the lists show now (the first key found when they
-  // show none), as a device event for it would run it.
+  // show none), as a device event for it would run it; with the key chooser
+  // shown, of the key chosen there.
   void RefreshShownKey();
 
   // Runs `operation`, which talks to the key. While the key keeps it waiting
@@ -110,6 +115,8 @@ class CQuillmarkDlg : public QDialog {
   QAction* aboutAction() const { return aboutAction_; }
   MetadataActions& metadata() { return *metadata_; }
   WindowActions* windowActions() const { return windowActions_; }
+  KeyChooser* keyChooser() const { return keyChooser_; }
+  AllVendorsAction* allVendors() const { return allVendors_; }
   // The list of the page the tab strip shows.
   QTableView* shownListView() const;
 
@@ -125,6 +132,12 @@ class CQuillmarkDlg : public QDialog {
   static void SetColumnWidths(QTableView* view, const std::vector<int>& factors);
   void OnKeyWaiting();
   std::string KeyStatusText() const;
+  // After every refresh: the key chooser, the "Metadata" page and the status
+  // line; `goneKeyPath` names a chosen key that the refresh no longer found.
+  void AfterRefresh(const std::string& goneKeyPath);
+  // After the vendor filter changed: the refresh of the key shown, when it is
+  // still kept, else of the first key found.
+  void RefreshAfterFilterChange();
   // Fills the "Metadata" page and, when the window is idle, the status line.
   void ShowMetadata();
   // What a double click (or Enter) on `row` of `view` does.
@@ -157,6 +170,10 @@ class CQuillmarkDlg : public QDialog {
   QAction* aboutAction_ = nullptr;
   std::unique_ptr<MetadataActions> metadata_;
   WindowActions* windowActions_ = nullptr;
+  KeyChooser* keyChooser_ = nullptr;
+  AllVendorsAction* allVendors_ = nullptr;
+  // The chosen key that the last refresh no longer found; empty otherwise.
+  std::string goneKeyPath_;
 
   // What the status line says between exchanges.
   QString keyStatus_;

@@ -2,6 +2,7 @@
 // this object lives.
 #pragma once
 
+#include <iosfwd>
 #include <memory>
 #include <string>
 
@@ -17,3 +18,9 @@ class SimulatedPlatform {
  private:
   std::unique_ptr<SimKeyPlatform> platform_;
 };
+
+struct CommandLine;
+// Starts `simulated` when `line` asks for --simulate; false after saying why
+// the profile cannot be used on `err`.
+bool StartSimulatedPlatform(const CommandLine& line, SimulatedPlatform& simulated,
+                            std::ostream& err);

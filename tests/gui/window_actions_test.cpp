@@ -123,17 +123,6 @@ QPoint RowCenter(QTableView* view, int row) {
   return view->visualRect(view->model()->index(row, 0)).center();
 }
 
-// The CTAP GetInfo requests `device` received so far: one per refresh.
-int GetInfoCount(const SimDevice& device) {
-  int count = 0;
-  for (const SimDevice::Message& message : device.receivedMessages) {
-    if (message.command == CTAPHID_CBOR && !message.payload.empty() && message.payload[0] == 0x04) {
-      ++count;
-    }
-  }
-  return count;
-}
-
 std::string ReadFile(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return "<unreadable>";
@@ -152,10 +141,11 @@ std::string ReportCommandOutput(bool json, bool securityKeyInfo) {
   return out.str();
 }
 
+// The context menu's entries in order, "|" for a separator.
 QStringList ActionTexts(const QWidget* window) {
   QStringList texts;
   for (const QAction* action : window->actions()) {
-    if (!action->isSeparator()) texts << action->text();
+    texts << (action->isSeparator() ? "|" : action->text());
   }
   return texts;
 }
@@ -184,8 +174,9 @@ class WindowActionsTest : public QObject {
     const CQuillmarkDlg& dialog = *window.dialog;
     QCOMPARE(dialog.contextMenuPolicy(), Qt::ActionsContextMenu);
     QCOMPARE(ActionTexts(&dialog),
-             (QStringList{"&Copy", "Copy &value", "&Save report...", "&Refresh",
-                          "Open metadata file...", "Update metadata", "&About Quillmark..."}));
+             (QStringList{"&Copy", "Copy &value", "|", "&Save report...", "&Refresh",
+                          "Show keys of every maker", "|", "Open metadata file...",
+                          "Update metadata", "|", "&About Quillmark..."}));
     const WindowActions& actions = *dialog.windowActions();
     QCOMPARE(actions.copyAction()->shortcut(), QKeySequence(QKeySequence::Copy));
     QCOMPARE(actions.copyValueAction()->shortcut(), QKeySequence("Ctrl+Shift+C"));
