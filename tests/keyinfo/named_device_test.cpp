@@ -96,25 +96,4 @@ TEST_F(NamedDeviceTest, AKeyAnsweringEverySelectShowsNdefAndNoIdentify) {
   EXPECT_EQ(Value(model.infoList, "authenticatorGetInfo"), "<no row>");
 }
 
-TEST_F(NamedDeviceTest, RefreshByPathShowsEitherTwin) {
-  for (const char* product : {"Twin A", "Twin B"}) {
-    SimDeviceConfig twin;
-    twin.product = product;
-    twin.path = std::string("/dev/hidraw-") + product[5];
-    platform.AddDevice(twin);
-  }
-  const struct {
-    const char* path;
-    const char* shown;
-  } cases[] = {
-      {"/dev/hidraw-B", "Twin B"}, {"/dev/hidraw-A", "Twin A"}, {"/dev/hidraw-C", "<none>"}};
-  for (const auto& c : cases) {
-    GetDeviceStateOfPath(model, c.path);
-    EXPECT_EQ(model.infoList.RowCount() == 0 ? "<none>" : model.infoList.Cell(0, 1), c.shown);
-    // The whole refresh, not the identity rows alone.
-    EXPECT_EQ(Value(model.infoList, "authenticatorGetInfo") == "<no row>", c.shown[0] == '<');
-  }
-  EXPECT_EQ(model.fido2List.RowCount(), 0u);
-}
-
 }  // namespace

@@ -1,10 +1,7 @@
-// Keys of every maker, selection by path, and the list of FIDO interfaces.
+// Keys of every maker, and selection by path.
 #include <gtest/gtest.h>
 
-#include <cerrno>
-
 #include "tests/transport/sim_transport_fixture.h"
-#include "transport/key_list.h"
 
 namespace {
 
@@ -16,10 +13,9 @@ class KeyListTest : public SimTransportTest {
     SimTransportTest::TearDown();
   }
   void Plug(const char* path, uint16_t vendorId, uint16_t productId,
-            uint16_t usagePage = FIDO_USAGE_PAGE, int openError = 0) {
+            uint16_t usagePage = FIDO_USAGE_PAGE) {
     SimDeviceConfig config = Device(vendorId, productId, usagePage);
     config.path = path;
-    config.openError = openError;
     platform.AddDevice(config);
   }
   // Two keys with the same ids, the keyboard interface of the first, a key of
@@ -89,41 +85,6 @@ TEST_F(KeyListTest, EveryMakerKeepsAndOpensOnlyFidoInterfaces) {
   KeyDevice::Instance().SetNamedDevice(&name);
   KeyEnumerate();
   EXPECT_EQ(KeptPaths(), (std::vector<std::string>{"twin:2"}));
-}
-
-TEST_F(KeyListTest, ListHoldsEveryFidoInterfaceWithItsAccess) {
-  PlugDrawer();
-  Plug("locked", 0x2CCF, 0x0880, FIDO_USAGE_PAGE, EACCES);
-  Plug("busy", 0x2CCF, 0x0880, FIDO_USAGE_PAGE, EBUSY);
-  SimDeviceConfig longName = Device(0x1915, 0x521F);
-  longName.path = "long";
-  longName.product = std::string(70, 'x');
-  platform.AddDevice(longName);
-
-  std::vector<KeyListEntry> entries;
-  ASSERT_TRUE(KeyListFidoInterfaces(entries));
-  struct Expected {
-    const char* path;
-    bool filterKeeps;
-    int openError;
-  };
-  const Expected expected[] = {{"twin:1", true, 0},      {"twin:2", true, 0},   {"other", false, 0},
-                               {"locked", true, EACCES}, {"busy", true, EBUSY}, {"long", true, 0}};
-  ASSERT_EQ(entries.size(), std::size(expected));
-  for (size_t i = 0; i < entries.size(); ++i) {
-    EXPECT_EQ(entries[i].facts.path, expected[i].path);
-    EXPECT_EQ(entries[i].makerFilterKeeps, expected[i].filterKeeps) << expected[i].path;
-    EXPECT_EQ(entries[i].kept, expected[i].filterKeeps) << expected[i].path;
-    EXPECT_EQ(entries[i].openError, expected[i].openError) << expected[i].path;
-  }
-  EXPECT_EQ(entries.back().facts.productName, std::string(63, 'x'));
-  // Nothing stays open, and the transport's own list is untouched.
-  EXPECT_TRUE(KeyDevice::Instance().devices.empty());
-
-  KeyDevice::Instance().SetAllVendors(true);
-  ASSERT_TRUE(KeyListFidoInterfaces(entries));
-  EXPECT_TRUE(entries[2].kept);
-  EXPECT_FALSE(entries[2].makerFilterKeeps);
 }
 
 }  // namespace
