@@ -1,10 +1,10 @@
 #include "app/access_message.h"
 
-namespace {
-
-const char kHowToFix[] =
+const char* const KEY_ACCESS_ADVICE_TEXT =
     "install a udev rule that tags FIDO hidraw nodes with TAG+=\"uaccess\" "
     "(see \"Access to keys\" in the README), then plug the key in again";
+
+namespace {
 
 std::string JoinPaths(const std::vector<std::string>& paths) {
   std::string joined;
@@ -19,7 +19,8 @@ std::string JoinPaths(const std::vector<std::string>& paths) {
 
 std::string AccessProblemMessage(const std::vector<std::string>& deniedPaths) {
   if (deniedPaths.empty()) return std::string();
-  return "Cannot open " + JoinPaths(deniedPaths) + " (permission denied): " + kHowToFix + ".";
+  return "Cannot open " + JoinPaths(deniedPaths) +
+         " (permission denied): " + KEY_ACCESS_ADVICE_TEXT + ".";
 }
 
 std::string NoKeyMessage(const std::vector<std::string>& deniedPaths) {
@@ -27,5 +28,5 @@ std::string NoKeyMessage(const std::vector<std::string>& deniedPaths) {
   return std::string(
              "No FIDO security key found. If one is plugged in, your user may lack "
              "access to its /dev/hidraw node: ") +
-         kHowToFix + ".";
+         KEY_ACCESS_ADVICE_TEXT + ".";
 }

@@ -12,6 +12,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       line.version = true;
     } else if (arg == "--report") {
       line.report = true;
+    } else if (arg == "--list") {
+      line.list = true;
+    } else if (arg == "--all-vendors") {
+      line.allVendors = true;
     } else if (arg == "--json") {
       line.json = true;
     } else if (arg == "--security-key-info") {
@@ -64,7 +68,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       return line;
     }
   }
-  if (line.json && !line.report) line.error = "--json needs --report";
+  if (line.json && !line.report && !line.list) line.error = "--json needs --report or --list";
+  if (line.list && (line.report || line.mdsUpdate)) {
+    line.error = "--list goes with --json, --all-vendors, --device and --simulate only";
+  }
   if (line.securityKeyInfo && !line.report) line.error = "--security-key-info needs --report";
   if (!line.fetch.empty() && !line.report) line.error = "--fetch needs --report";
   if (line.pinStdin && line.fetch.empty()) line.error = "--pin-stdin needs --fetch";
@@ -78,10 +85,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return "Usage: quillmark [--device DEVICE] [--simulate [PROFILE]]\n"
+  return "Usage: quillmark [--device DEVICE] [--simulate [PROFILE]] [--all-vendors]\n"
          "       quillmark --report [--json] [--device DEVICE] [--simulate [PROFILE]]\n"
-         "                          [--security-key-info] [--fetch fido2|u2f [--pin-stdin]]\n"
-         "                          [--record FILE [--force]]\n"
+         "                          [--all-vendors] [--security-key-info]\n"
+         "                          [--fetch fido2|u2f [--pin-stdin]] [--record FILE [--force]]\n"
+         "       quillmark --list [--json] [--all-vendors] [--device DEVICE]\n"
+         "                        [--simulate [PROFILE]]\n"
          "       quillmark --mds-update [--mds-url URL] [--mds-root FILE]...\n"
          "  every form also takes [--mds FILE] [--mds-root FILE]...\n"
          "\n"
@@ -95,7 +104,18 @@ std::string UsageText() {
          "                       authenticatorGetInfo member by its CTAP name, unknown\n"
          "                       ones as 0xNN, its PIN and UV retries, and the whole\n"
          "                       answer in hex and in CBOR diagnostic notation\n"
-         "  --json               with --report: print them as JSON\n"
+         "  --json               with --report: print them as JSON; with --list: print\n"
+         "                       an array of objects, one per interface\n"
+         "  --list               list every FIDO HID interface present, whatever its\n"
+         "                       maker, one line each: path, VID:PID, product string,\n"
+         "                       release, usage page and usage, whether the maker\n"
+         "                       filter keeps it, and whether you may open it (and\n"
+         "                       why not); with --device, the key kept is the named\n"
+         "                       one, and a network authenticator is listed alone\n"
+         "  --all-vendors        show keys of every maker: every FIDO interface, not\n"
+         "                       only the maker's own family (the window's \"Show keys\n"
+         "                       of every maker\"); rows a key does not answer are left\n"
+         "                       out\n"
          "  --security-key-info  with --report: also read and print the \"Security Key\n"
          "                       info\" page (the maker's hardware record), as when the\n"
          "                       SecurityKeyInfo setting is on\n"
@@ -142,7 +162,8 @@ std::string UsageText() {
          "  -h, --help           show this text\n"
          "\n"
          "Exit status: 0 when a key answered, 1 when none was found, the --device could\n"
-         "not be reached or the --record file could not be written, 2 for bad arguments, 3 when a "
-         "key was found but did not\n"
-         "answer; --mds-update alone: 0 when the cached copy was replaced, 4 when not.\n";
+         "not be reached or the --record file could not be written, 2 for bad arguments,\n"
+         "3 when a key was found but did not answer; --mds-update alone: 0 when the\n"
+         "cached copy was replaced, 4 when not; --list: 0 when one or more interfaces\n"
+         "are listed, 1 when none.\n";
 }

@@ -8,13 +8,15 @@ struct CommandLine {
   bool help = false;
   bool version = false;
   bool report = false;
+  bool list = false;  // --list: the FIDO interfaces present, one line each
   bool json = false;
   bool simulate = false;
   std::string profile;  // simulated key profile; empty: the built-in key
   bool securityKeyInfo = false;
   std::string fetch;  // "fido2" or "u2f": a certificate fetch after the refresh
   bool pinStdin = false;
-  std::string device;  // --device value as given; empty: the first key found
+  std::string device;       // --device value as given; empty: the first key found
+  bool allVendors = false;  // --all-vendors: keys of every maker, not the vendor filter's
   // --record FILE: a profile of the shown key from the refresh's exchanges;
   // --force lets it replace an existing file.
   std::string record;

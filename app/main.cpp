@@ -5,12 +5,14 @@
 
 #include "app/command_line.h"
 #include "app/device_choice.h"
+#include "app/list_command.h"
 #include "app/metadata_download.h"
 #include "app/quillmark_app.h"
 #include "app/report_command.h"
 #include "app/settings_switch.h"
 #include "app/simulated_platform.h"
 #include "app/version_text.h"
+#include "transport/key_device.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -27,6 +29,7 @@ int main(int argc, char** argv) {
     std::cout << UsageText();
     return 0;
   }
+  if (line.list) return RunListCommand(line, std::cout, std::cerr);
   const MetadataOptions metadata{line.mdsFile, line.mdsRoots, line.mdsUrl};
   if (line.mdsUpdate) {
     bool stored = false;
@@ -40,15 +43,11 @@ int main(int argc, char** argv) {
   if (line.report) return RunReportCommand(line, securityKeyInfo, std::cin, std::cout, std::cerr);
 
   SimulatedPlatform simulated;
-  if (line.simulate) {
-    std::string error;
-    if (!simulated.Start(line.profile, &error)) {
-      std::cerr << "quillmark: " << error << "\n";
-      return EXIT_BAD_ARGUMENTS;
-    }
-  }
+  if (!StartSimulatedPlatform(line, simulated, std::cerr)) return EXIT_BAD_ARGUMENTS;
   DeviceChoice chosen;
   if (!StartDeviceChoice(line, chosen, std::cerr)) return EXIT_NO_KEY;
+  // The window's entry "Show keys of every maker" starts checked.
+  if (line.allVendors) KeyDevice::Instance().SetAllVendors(true);
   CQuillmarkApp app(argc, argv);
   // A network authenticator comes and goes with no USB event.
   return app.InitInstance(!line.simulate && !chosen.network(), metadata);

@@ -8,18 +8,13 @@
 #include <QWidget>
 
 #include "app/metadata_download.h"
+#include "app/user_settings.h"
 #include "attestation/user_prompt.h"
 #include "keyinfo/metadata_rows.h"
 
 const char* const OPEN_METADATA_MENU_TEXT = "Open metadata file...";
 const char* const UPDATE_METADATA_MENU_TEXT = "Update metadata";
 const char* const METADATA_FILE_SETTING = "MetadataFile";
-
-namespace {
-
-QSettings UserSettings() { return QSettings(QSettings::UserScope, "Microsoft", "Quillmark"); }
-
-}  // namespace
 
 MetadataActions::MetadataActions(QWidget& window, UserPrompt& prompt,
                                  const MetadataWindowServices& services,

@@ -12,10 +12,13 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/about_dlg.h"
 #include "app/access_message.h"
+#include "app/all_vendors.h"
 #include "app/device_event_source.h"
+#include "app/key_chooser.h"
 #include "app/quillmark_app.h"
 #include "app/report_list_model.h"
 #include "app/report_saver.h"
@@ -67,6 +70,10 @@ CQuillmarkDlg::CQuillmarkDlg(const QuillmarkDlgServices& services, QWidget* pare
       ownPrompt_(this),
       ownReportFile_(this),
       reportFile_(services.reportFile != nullptr ? services.reportFile : &ownReportFile_),
+      ownKeyProfileFile_(this),
+      keyProfileFile_(services.keyProfileFile != nullptr ? services.keyProfileFile
+                                                         : &ownKeyProfileFile_),
+      wallClock_(services.wallClock != nullptr ? services.wallClock : &SystemWallClock()),
       settings_(services.settings != nullptr ? *services.settings : SystemSettings()),
       opener_(services.opener != nullptr ? services.opener : &ownOpener_),
       prompt_(services.prompt != nullptr ? services.prompt : &ownPrompt_),
@@ -77,6 +84,10 @@ CQuillmarkDlg::CQuillmarkDlg(const QuillmarkDlgServices& services, QWidget* pare
                     }) {
   setWindowTitle("Quillmark");
   const DialogUnits units(fontMetrics());
+
+  // Above the tabs, shown only while more than one key is attached.
+  keyChooser_ = new KeyChooser(this);
+  keyChooser_->onChosen = [this](const std::string& path) { GetDeviceStateOfPath(path); };
 
   tabs_ = new QTabBar(this);
   tabs_->setExpanding(false);
@@ -113,6 +124,7 @@ CQuillmarkDlg::CQuillmarkDlg(const QuillmarkDlgServices& services, QWidget* pare
   layout->setContentsMargins(units.X(MARGIN_DLU), units.Y(MARGIN_DLU), units.X(MARGIN_DLU),
                              units.Y(MARGIN_DLU) / 2);
   layout->setSpacing(0);
+  layout->addWidget(keyChooser_, 0, Qt::AlignLeft);
   layout->addWidget(tabs_);
   layout->addWidget(pageArea_, 1);
   layout->addSpacing(units.Y(3));
@@ -166,9 +178,18 @@ void CQuillmarkDlg::OnInitDialog() {
   WindowActions::Handlers handlers;
   handlers.shownList = [this] { return shownListView(); };
   handlers.saveReport = [this] { SaveReport(model_, *reportFile_, *prompt_); };
+  handlers.saveKeyProfile = [this] {
+    SaveKeyProfile(lastRefresh_.get(), *keyProfileFile_, *prompt_, *wallClock_);
+  };
   handlers.refresh = [this] { RefreshShownKey(); };
   handlers.activateRow = [this](QTableView* view, int row) { OnDblClkList(view, row); };
   windowActions_ = new WindowActions(this, views_, handlers, aboutAction_);
+  // "Show keys of every maker" follows "Refresh", in its group.
+  allVendors_ = new AllVendorsAction(*this, [this] { RefreshAfterFilterChange(); });
+  const QList<QAction*> ownActions = actions();
+  const qsizetype afterRefresh = ownActions.indexOf(windowActions_->refreshAction()) + 1;
+  insertAction(afterRefresh < ownActions.size() ? ownActions[afterRefresh] : nullptr,
+               allVendors_->action());
   // The metadata entries follow the window's own, before the about entry.
   for (QAction* action : {metadata_->openAction(), metadata_->updateAction()}) {
     removeAction(action);
@@ -317,6 +338,10 @@ QTableView* CQuillmarkDlg::shownListView() const {
 }
 
 void CQuillmarkDlg::RefreshShownKey() {
+  if (const std::string chosen = keyChooser_->chosenPath(); !chosen.empty()) {
+    GetDeviceStateOfPath(chosen);
+    return;
+  }
   std::string vidText;
   std::string pidText;
   ShownKeyIds(model_, &vidText, &pidText);
@@ -327,8 +352,46 @@ void CQuillmarkDlg::GetDeviceState(const std::string& vidText, const std::string
   RunWithKey([&] {
     // A key named with --device stays the one shown, whichever key came or went.
     const bool named = KeyDevice::Instance().namedDevice() != nullptr;
-    ::GetDeviceState(model_, named ? "" : vidText, named ? "" : pidText);
-    ShowMetadata();
+    RecordRefresh([&] { ::GetDeviceState(model_, named ? "" : vidText, named ? "" : pidText); });
+    AfterRefresh(std::string());
+  });
+}
+
+void CQuillmarkDlg::GetDeviceStateOfPath(const std::string& path) {
+  RunWithKey([&] {
+    RecordRefresh([&] { ::GetDeviceStateOfPath(model_, path); });
+    const KeyDevice& key = KeyDevice::Instance();
+    // A node that is there but cannot be opened has its own message.
+    const bool denied =
+        std::find(key.deniedPaths.begin(), key.deniedPaths.end(), path) != key.deniedPaths.end();
+    AfterRefresh(key.selected.IsEmpty() && !denied ? path : std::string());
+  });
+}
+
+void CQuillmarkDlg::RecordRefresh(const std::function<void()>& refresh) {
+  auto exchanges = std::make_unique<KeyExchangeLog>();
+  refresh();
+  exchanges->Stop();
+  lastRefresh_ = std::move(exchanges);
+  if (windowActions_ != nullptr) {
+    windowActions_->saveKeyProfileAction()->setEnabled(!lastRefresh_->device().IsEmpty());
+  }
+}
+
+void CQuillmarkDlg::AfterRefresh(const std::string& goneKeyPath) {
+  goneKeyPath_ = goneKeyPath;
+  keyChooser_->Update();
+  ShowMetadata();
+}
+
+void CQuillmarkDlg::RefreshAfterFilterChange() {
+  const KeyDeviceInfo shown = KeyDevice::Instance().selected;
+  RunWithKey([&] {
+    if (!shown.IsEmpty()) RecordRefresh([&] { ::GetDeviceStateOfPath(model_, shown.path); });
+    if (KeyDevice::Instance().selected.IsEmpty()) {
+      RecordRefresh([&] { ::GetDeviceState(model_, "", ""); });
+    }
+    AfterRefresh(std::string());
   });
 }
 
@@ -340,7 +403,9 @@ void CQuillmarkDlg::ShowMetadata() {
 
 std::string CQuillmarkDlg::KeyStatusText() const {
   const std::vector<std::string>& denied = KeyDevice::Instance().deniedPaths;
-  if (model_.infoList.RowCount() == 0) return NoKeyMessage(denied);
+  if (model_.infoList.RowCount() == 0) {
+    return goneKeyPath_.empty() ? NoKeyMessage(denied) : ChosenKeyGoneText(goneKeyPath_);
+  }
   if (model_.keyDidNotAnswer) return KEY_DID_NOT_ANSWER_TEXT;
   const std::string access = AccessProblemMessage(denied);
   if (!MetadataWarnsOfKey(model_)) return access;

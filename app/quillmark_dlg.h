@@ -11,13 +11,16 @@
 #include <vector>
 
 #include "app/device_change.h"
+#include "app/key_profile_saver.h"
 #include "app/metadata_actions.h"
 #include "app/qt_opener.h"
 #include "app/qt_prompt.h"
 #include "app/qt_report_file_chooser.h"
 #include "keyinfo/quillmark_model.h"
 
+class AllVendorsAction;
 class DeviceEventSource;
+class KeyChooser;
 class KeyClock;
 class Opener;
 class QAction;
@@ -53,11 +56,13 @@ struct QuillmarkDlgServices {
   Opener* opener = nullptr;            // the desktop's handlers
   UserPrompt* prompt = nullptr;        // message boxes owned by the window
   KeyClock* clock = nullptr;           // KeyTransportClock(): the device-event wait, the U2F poll
-  DeviceEventSource* deviceEvents = nullptr;     // none: no device events reach the window
-  std::function<void(QWidget* owner)> runAbout;  // the about box, modally
-  MetadataWindowServices metadata;               // the metadata file and its menu entries
-  ReportFileChooser* reportFile = nullptr;       // a file dialog owned by the window
-  WindowGeometry* geometry = nullptr;  // none: the window starts at its first size, keeps nothing
+  DeviceEventSource* deviceEvents = nullptr;        // none: no device events reach the window
+  std::function<void(QWidget* owner)> runAbout;     // the about box, modally
+  MetadataWindowServices metadata;                  // the metadata file and its menu entries
+  ReportFileChooser* reportFile = nullptr;          // a file dialog owned by the window
+  KeyProfileFileChooser* keyProfileFile = nullptr;  // a file dialog owned by the window
+  const WallClock* wallClock = nullptr;  // the date in a saved profile; null: the system's
+  WindowGeometry* geometry = nullptr;    // none: the window starts at its first size, keeps nothing
 };
 
 class CQuillmarkDlg : public QDialog {
@@ -71,6 +76,8 @@ class CQuillmarkDlg : public QDialog {
 
   // The refresh of every list, then the status line.
   void GetDeviceState(const std::string& vidText, const std::string& pidText);
+  // The same refresh of the key at `path` (an entry of the key chooser).
+  void GetDeviceStateOfPath(const std::string& path);
   // IDM_ABOUTBOX runs the about box; other commands do nothing here.
   void OnSysCommand(uint32_t commandId);
   // Shows exactly the list of page `index`; other indexes change nothing.
@@ -80,7 +87,8 @@ class CQuillmarkDlg : public QDialog {
   void OnDblClkFido2List(int row);
   void OnDblClkU2fList(int row);
   // The refresh of the key the lists show now (the first key found when they
-  // show none), as a device event for it would run it.
+  // show none), as a device event for it would run it; with the key chooser
+  // shown, of the key chosen there.
   void RefreshShownKey();
 
   // Runs `operation`, which talks to the key. While the key keeps it waiting
@@ -110,6 +118,8 @@ class CQuillmarkDlg : public QDialog {
   QAction* aboutAction() const { return aboutAction_; }
   MetadataActions& metadata() { return *metadata_; }
   WindowActions* windowActions() const { return windowActions_; }
+  KeyChooser* keyChooser() const { return keyChooser_; }
+  AllVendorsAction* allVendors() const { return allVendors_; }
   // The list of the page the tab strip shows.
   QTableView* shownListView() const;
 
@@ -125,6 +135,14 @@ class CQuillmarkDlg : public QDialog {
   static void SetColumnWidths(QTableView* view, const std::vector<int>& factors);
   void OnKeyWaiting();
   std::string KeyStatusText() const;
+  // After every refresh: the key chooser, the "Metadata" page and the status
+  // line; `goneKeyPath` names a chosen key that the refresh no longer found.
+  // Runs `refresh` and keeps what it exchanged with the key in lastRefresh_.
+  void RecordRefresh(const std::function<void()>& refresh);
+  void AfterRefresh(const std::string& goneKeyPath);
+  // After the vendor filter changed: the refresh of the key shown, when it is
+  // still kept, else of the first key found.
+  void RefreshAfterFilterChange();
   // Fills the "Metadata" page and, when the window is idle, the status line.
   void ShowMetadata();
   // What a double click (or Enter) on `row` of `view` does.
@@ -139,6 +157,12 @@ class CQuillmarkDlg : public QDialog {
   QtPrompt ownPrompt_;
   QtReportFileChooser ownReportFile_;
   ReportFileChooser* reportFile_;
+  QtKeyProfileFileChooser ownKeyProfileFile_;
+  KeyProfileFileChooser* keyProfileFile_;
+  const WallClock* wallClock_;
+  // What the last refresh exchanged with the key it shows: the record that
+  // "Save key as profile..." writes.
+  std::unique_ptr<KeyExchangeLog> lastRefresh_;
   SettingsSource& settings_;
   Opener* opener_;
   UserPrompt* prompt_;
@@ -157,6 +181,10 @@ class CQuillmarkDlg : public QDialog {
   QAction* aboutAction_ = nullptr;
   std::unique_ptr<MetadataActions> metadata_;
   WindowActions* windowActions_ = nullptr;
+  KeyChooser* keyChooser_ = nullptr;
+  AllVendorsAction* allVendors_ = nullptr;
+  // The chosen key that the last refresh no longer found; empty otherwise.
+  std::string goneKeyPath_;
 
   // What the status line says between exchanges.
   QString keyStatus_;

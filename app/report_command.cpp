@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "app/access_message.h"
+#include "app/all_vendors.h"
 #include "app/console_prompt.h"
 #include "app/device_choice.h"
 #include "app/key_record.h"
@@ -20,13 +21,7 @@
 int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::istream& in,
                      std::ostream& out, std::ostream& err, const WallClock* clock) {
   SimulatedPlatform simulated;
-  if (line.simulate) {
-    std::string error;
-    if (!simulated.Start(line.profile, &error)) {
-      err << "quillmark: " << error << "\n";
-      return EXIT_BAD_ARGUMENTS;
-    }
-  }
+  if (!StartSimulatedPlatform(line, simulated, err)) return EXIT_BAD_ARGUMENTS;
 
   // A record with nowhere to go is refused before the key is asked anything.
   if (!line.record.empty()) {
@@ -38,6 +33,7 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
 
   DeviceChoice chosen;
   if (!StartDeviceChoice(line, chosen, err)) return EXIT_NO_KEY;
+  const AllVendorsScope allVendors(line.allVendors);
 
   QuillmarkModel model;
   model.securityKeyInfoEnabled = securityKeyInfoSwitch || line.securityKeyInfo;

@@ -1,5 +1,8 @@
 #include "app/simulated_platform.h"
 
+#include <ostream>
+
+#include "app/command_line.h"
 #include "simkey/sim_platform.h"
 #include "simkey/sim_profile.h"
 #include "transport/key_device.h"
@@ -34,4 +37,13 @@ bool SimulatedPlatform::Start(const std::string& profile, std::string* error) {
     break;
   }
   return true;
+}
+
+bool StartSimulatedPlatform(const CommandLine& line, SimulatedPlatform& simulated,
+                            std::ostream& err) {
+  if (!line.simulate) return true;
+  std::string error;
+  if (simulated.Start(line.profile, &error)) return true;
+  err << "quillmark: " << error << "\n";
+  return false;
 }

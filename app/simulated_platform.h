@@ -2,6 +2,7 @@
 // this object lives.
 #pragma once
 
+#include <iosfwd>
 #include <memory>
 #include <string>
 
@@ -20,3 +21,9 @@ class SimulatedPlatform {
   std::unique_ptr<SimKeyPlatform> platform_;
   std::unique_ptr<DeviceName> named_;
 };
+
+struct CommandLine;
+// Starts `simulated` when `line` asks for --simulate; false after saying why
+// the profile cannot be used on `err`.
+bool StartSimulatedPlatform(const CommandLine& line, SimulatedPlatform& simulated,
+                            std::ostream& err);

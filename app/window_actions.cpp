@@ -14,6 +14,7 @@
 const char* const COPY_ACTION_TEXT = "&Copy";
 const char* const COPY_VALUE_ACTION_TEXT = "Copy &value";
 const char* const SAVE_REPORT_ACTION_TEXT = "&Save report...";
+const char* const SAVE_KEY_PROFILE_ACTION_TEXT = "Save key as &profile...";
 const char* const REFRESH_ACTION_TEXT = "&Refresh";
 
 namespace {
@@ -74,6 +75,7 @@ WindowActions::WindowActions(QWidget* window, const std::vector<QTableView*>& li
   separator->setSeparator(true);
   window->insertAction(before, separator);
   saveReport_ = AddAction(window, SAVE_REPORT_ACTION_TEXT, QKeySequence::Save, before);
+  saveKeyProfile_ = AddAction(window, SAVE_KEY_PROFILE_ACTION_TEXT, QKeySequence(), before);
   refresh_ = AddAction(window, REFRESH_ACTION_TEXT, QKeySequence(Qt::Key_F5), before);
   if (before != nullptr) {
     separator = new QAction(window);
@@ -96,6 +98,9 @@ WindowActions::WindowActions(QWidget* window, const std::vector<QTableView*>& li
   });
   connect(saveReport_, &QAction::triggered, this, [this] {
     if (handlers_.saveReport) handlers_.saveReport();
+  });
+  connect(saveKeyProfile_, &QAction::triggered, this, [this] {
+    if (handlers_.saveKeyProfile) handlers_.saveKeyProfile();
   });
   connect(refresh_, &QAction::triggered, this, [this] {
     if (handlers_.refresh) handlers_.refresh();

@@ -12,10 +12,11 @@ class QAction;
 class QTableView;
 class QWidget;
 
-extern const char* const COPY_ACTION_TEXT;         // "&Copy"
-extern const char* const COPY_VALUE_ACTION_TEXT;   // "Copy &value"
-extern const char* const SAVE_REPORT_ACTION_TEXT;  // "&Save report..."
-extern const char* const REFRESH_ACTION_TEXT;      // "&Refresh"
+extern const char* const COPY_ACTION_TEXT;              // "&Copy"
+extern const char* const COPY_VALUE_ACTION_TEXT;        // "Copy &value"
+extern const char* const SAVE_REPORT_ACTION_TEXT;       // "&Save report..."
+extern const char* const SAVE_KEY_PROFILE_ACTION_TEXT;  // "Save key as &profile..."
+extern const char* const REFRESH_ACTION_TEXT;           // "&Refresh"
 
 // The selected rows of `view`, top to bottom, as lines of tab-separated
 // cells (every column, unset cells empty); tabs and line breaks inside a cell
@@ -32,6 +33,7 @@ class WindowActions final : public QObject {
   struct Handlers {
     std::function<QTableView*()> shownList;  // the list of the page shown
     std::function<void()> saveReport;
+    std::function<void()> saveKeyProfile;
     std::function<void()> refresh;
     // What a double click on `row` of `list` does.
     std::function<void(QTableView* list, int row)> activateRow;
@@ -45,6 +47,7 @@ class WindowActions final : public QObject {
   QAction* copyAction() const { return copy_; }
   QAction* copyValueAction() const { return copyValue_; }
   QAction* saveReportAction() const { return saveReport_; }
+  QAction* saveKeyProfileAction() const { return saveKeyProfile_; }
   QAction* refreshAction() const { return refresh_; }
 
  protected:
@@ -59,5 +62,6 @@ class WindowActions final : public QObject {
   QAction* copy_ = nullptr;
   QAction* copyValue_ = nullptr;
   QAction* saveReport_ = nullptr;
+  QAction* saveKeyProfile_ = nullptr;
   QAction* refresh_ = nullptr;
 };

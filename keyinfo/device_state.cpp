@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "attestation/tab_state.h"
 #include "cbor/cbor_view.h"
@@ -61,9 +62,8 @@ std::string Hex4(uint32_t value) {
   return text;
 }
 
-}  // namespace
-
-void GetDeviceState(QuillmarkModel& model, const std::string& vidText, const std::string& pidText) {
+// The refresh, with `selectKey` choosing the key after the enumeration.
+void RefreshSelectedKey(QuillmarkModel& model, const std::function<void()>& selectKey) {
   KeyTrace("GetDeviceState start...\n");
 
   model.infoList.Clear();
@@ -79,11 +79,7 @@ void GetDeviceState(QuillmarkModel& model, const std::string& vidText, const std
   KeyLayerReady = true;
 
   KeyEnumerate();
-  if (!vidText.empty() && !pidText.empty()) {
-    KeySelect(HexIdValue(vidText), HexIdValue(pidText));
-  } else {
-    KeySelect(0, 0);
-  }
+  selectKey();
 
   KeyDeviceInfo device;
   KeyGetSelected(&device);
@@ -146,4 +142,20 @@ void GetDeviceState(QuillmarkModel& model, const std::string& vidText, const std
   }
 
   KeyTrace("GetDeviceState End...\n");
+}
+
+}  // namespace
+
+void GetDeviceState(QuillmarkModel& model, const std::string& vidText, const std::string& pidText) {
+  RefreshSelectedKey(model, [&] {
+    if (!vidText.empty() && !pidText.empty()) {
+      KeySelect(HexIdValue(vidText), HexIdValue(pidText));
+    } else {
+      KeySelect(0, 0);
+    }
+  });
+}
+
+void GetDeviceStateOfPath(QuillmarkModel& model, const std::string& path) {
+  RefreshSelectedKey(model, [&] { KeySelectPath(path); });
 }

@@ -15,3 +15,7 @@ extern const char* const KEY_DID_NOT_ANSWER_TEXT;
 // time out is sent nothing more in this refresh: its rows end where they
 // stand and `model.keyDidNotAnswer` says so.
 void GetDeviceState(QuillmarkModel& model, const std::string& vidText, const std::string& pidText);
+// The same refresh of the kept FIDO interface at `path` (one of two keys with
+// the same ids, say); when no such interface is attached any more, the lists
+// stay empty.
+void GetDeviceStateOfPath(QuillmarkModel& model, const std::string& path);

@@ -100,6 +100,11 @@ class KeyDevice {
   // Null returns to the vendor filter.
   void SetNamedDevice(const DeviceName* name);
   const DeviceName* namedDevice() const { return hasNamed_ ? &named_ : nullptr; }
+  // Keys of every maker: without a named key, enumeration then keeps every
+  // FIDO interface (usage page F1D0) instead of the vendor filter's, and
+  // still opens no other interface.
+  void SetAllVendors(bool on) { allVendors_ = on; }
+  bool allVendors() const { return allVendors_; }
   // Whether enumeration keeps an interface with these facts.
   bool Keeps(const HidInterface& facts) const;
 
@@ -119,6 +124,7 @@ class KeyDevice {
   KeyExchangeObserver observer_;
   bool hasNamed_ = false;
   DeviceName named_;
+  bool allVendors_ = false;
 };
 
 // The transport's clock as it is at each call (the system's, or the one a
@@ -129,6 +135,9 @@ int KeyEnumerate();
 // Whether the last exchange ended because the key sent nothing in time.
 bool KeyLastExchangeTimedOut();
 int KeySelect(int vendorId, int productId);
+// Selects the kept FIDO interface with this path: 1 when selected, 0 when
+// there is none (the key left, or the path names another interface).
+int KeySelectPath(const std::string& path);
 int KeyGetSelected(KeyDeviceInfo* destination);
 
 // ISO 7816 style message: answers the status word of the reply (its last two

@@ -137,6 +137,19 @@ int KeySelect(int vendorId, int productId) {
   return exactMatches == 1 ? 1 : 2;
 }
 
+int KeySelectPath(const std::string& path) {
+  KeyDevice& key = KeyDevice::Instance();
+  if (!KeyLayerReady) return 0;
+  for (const KeyDeviceInfo& info : key.devices) {
+    if (info.path == path && info.usagePage == FIDO_USAGE_PAGE) {
+      key.selected = info;
+      key.needInit = true;
+      return 1;
+    }
+  }
+  return 0;
+}
+
 int KeyGetSelected(KeyDeviceInfo* destination) {
   if (destination == nullptr) return 1;
   *destination = KeyDevice::Instance().selected;

@@ -152,6 +152,19 @@ TEST_F(KeyRecordTest, RecordSaysWhatItIsAndHoldsNoSecret) {
   EXPECT_EQ(text.find("123456"), std::string::npos);  // the profile's PIN
 }
 
+TEST_F(KeyRecordTest, KeyOfAnotherMakerReplaysAsItself) {
+  const std::string profile =
+      Profile("other.json", R"({"devices": [{"vendorId": "1050", "productId": "0407"}]})");
+  const std::string record = Path("other-record.json");
+  const ReportRun original = Report(
+      {"--report", "--json", "--simulate", profile, "--all-vendors", "--record", record});
+  ASSERT_EQ(original.status, EXIT_KEY_SHOWN) << original.err;
+  // No --all-vendors: the record names its key.
+  const ReportRun replay = Report({"--report", "--json", "--simulate", record});
+  EXPECT_EQ(replay.status, EXIT_KEY_SHOWN) << replay.err;
+  EXPECT_EQ(replay.out, original.out);
+}
+
 TEST_F(KeyRecordTest, FetchIsNotRecorded) {
   const std::string record = Path("fetch.json");
   const ReportRun run = Report({"--report", "--simulate", "--fetch", "fido2", "--record", record});

@@ -11,6 +11,7 @@
 #include "attestation/user_prompt.h"
 #include "keyinfo/opener.h"
 #include "simkey/sim_platform.h"
+#include "transport/ctaphid.h"
 #include "transport/key_device.h"
 
 // After the simulated key's headers: Qt defines a macro named like one of
@@ -42,6 +43,17 @@ class SimKeyScope {
   }
   SimKeyPlatform platform;
 };
+
+// The CTAP GetInfo requests `device` received so far: one per refresh.
+inline int GetInfoCount(const SimDevice& device) {
+  int count = 0;
+  for (const SimDevice::Message& message : device.receivedMessages) {
+    if (message.command == CTAPHID_CBOR && !message.payload.empty() && message.payload[0] == 0x04) {
+      ++count;
+    }
+  }
+  return count;
+}
 
 class FakeSettings : public SettingsSource {
  public:

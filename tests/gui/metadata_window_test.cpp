@@ -82,10 +82,12 @@ class MetadataWindowTest : public QObject {
       Window window(key, blob);
       CQuillmarkDlg& dialog = *window.dialog;
       // The entries sit before the about entry of the context menu, after a
-      // separator.
+      // separator that ends the group of "Show keys of every maker".
       const QList<QAction*> actions = dialog.actions();
       const qsizetype open = actions.indexOf(dialog.metadata().openAction());
-      QVERIFY(open > 0);
+      QVERIFY(open > 1);
+      QVERIFY(actions[open - 1]->isSeparator());
+      QCOMPARE(actions[open - 2]->text(), QString("Show keys of every maker"));
       QCOMPARE(actions.size(), open + 4);
       QCOMPARE(actions[open]->text(), QString("Open metadata file..."));
       QCOMPARE(actions[open + 1]->text(), QString("Update metadata"));

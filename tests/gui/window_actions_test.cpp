@@ -46,6 +46,18 @@ class FixedReportFile : public ReportFileChooser {
   int asked = 0;
 };
 
+// Answers the file dialog of "Save key as profile..." with `path`.
+class FixedKeyProfileFile : public KeyProfileFileChooser {
+ public:
+  bool ChooseKeyProfileFile(std::string* chosen) override {
+    ++asked;
+    *chosen = path;
+    return true;
+  }
+  std::string path;
+  int asked = 0;
+};
+
 // Records what it is asked; confirms a fetch when told to.
 class ConfirmingPrompt : public RecordingPrompt {
  public:
@@ -65,6 +77,8 @@ struct Window {
     services.prompt = &prompt;
     services.clock = &key.platform.clock();
     services.reportFile = &reportFile;
+    services.keyProfileFile = &keyProfileFile;
+    services.wallClock = &wallClock;
     services.geometry = geometry;
     services.deviceEvents = events;
     dialog = std::make_unique<CQuillmarkDlg>(services);
@@ -78,6 +92,8 @@ struct Window {
   RecordingOpener opener;
   ConfirmingPrompt prompt;
   FixedReportFile reportFile;
+  FixedKeyProfileFile keyProfileFile;
+  FixedWallClock wallClock{1796805600};  // 2026-12-09 08:40 UTC
   std::unique_ptr<CQuillmarkDlg> dialog;
 };
 
@@ -123,17 +139,6 @@ QPoint RowCenter(QTableView* view, int row) {
   return view->visualRect(view->model()->index(row, 0)).center();
 }
 
-// The CTAP GetInfo requests `device` received so far: one per refresh.
-int GetInfoCount(const SimDevice& device) {
-  int count = 0;
-  for (const SimDevice::Message& message : device.receivedMessages) {
-    if (message.command == CTAPHID_CBOR && !message.payload.empty() && message.payload[0] == 0x04) {
-      ++count;
-    }
-  }
-  return count;
-}
-
 std::string ReadFile(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return "<unreadable>";
@@ -152,10 +157,11 @@ std::string ReportCommandOutput(bool json, bool securityKeyInfo) {
   return out.str();
 }
 
+// The context menu's entries in order, "|" for a separator.
 QStringList ActionTexts(const QWidget* window) {
   QStringList texts;
   for (const QAction* action : window->actions()) {
-    if (!action->isSeparator()) texts << action->text();
+    texts << (action->isSeparator() ? "|" : action->text());
   }
   return texts;
 }
@@ -184,8 +190,9 @@ class WindowActionsTest : public QObject {
     const CQuillmarkDlg& dialog = *window.dialog;
     QCOMPARE(dialog.contextMenuPolicy(), Qt::ActionsContextMenu);
     QCOMPARE(ActionTexts(&dialog),
-             (QStringList{"&Copy", "Copy &value", "&Save report...", "&Refresh",
-                          "Open metadata file...", "Update metadata", "&About Quillmark..."}));
+             (QStringList{"&Copy", "Copy &value", "|", "&Save report...", "Save key as &profile...",
+                          "&Refresh", "Show keys of every maker", "|", "Open metadata file...",
+                          "Update metadata", "|", "&About Quillmark..."}));
     const WindowActions& actions = *dialog.windowActions();
     QCOMPARE(actions.copyAction()->shortcut(), QKeySequence(QKeySequence::Copy));
     QCOMPARE(actions.copyValueAction()->shortcut(), QKeySequence("Ctrl+Shift+C"));
@@ -299,6 +306,45 @@ class WindowActionsTest : public QObject {
     const std::string saved = ReadFile(folder.filePath(savedAs));
     QCOMPARE(saved, ReportCommandOutput(json, true));
     QVERIFY(saved.find("Simulated Key") != std::string::npos);
+  }
+
+  void SavedKeyProfileReplaysToTheSameReport() {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("key.json");
+    std::string shown;
+    {
+      OneKeyWindow one;
+      Window& window = one.window;
+      QAction* save = window.dialog->windowActions()->saveKeyProfileAction();
+      QVERIFY(save->isEnabled());
+      window.keyProfileFile.path = path.toStdString();
+      save->trigger();
+      QCOMPARE(window.keyProfileFile.asked, 1);
+      QVERIFY(window.prompt.messages.empty());
+      shown = ReportCommandOutput(true, false);
+    }
+    const std::string record = ReadFile(path);
+    QVERIFY(record.find("2026-12-09 08:40 UTC") != std::string::npos);
+    QVERIFY(record.find("\"builtin\": false") != std::string::npos);
+
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    const CommandLine line =
+        ParseCommandLine({"--report", "--json", "--simulate", path.toStdString()});
+    QCOMPARE(RunReportCommand(line, false, in, out, err), EXIT_KEY_SHOWN);
+    QCOMPARE(out.str(), shown);
+  }
+
+  void SaveKeyProfileWaitsForAKey() {
+    SimKeyScope key;
+    FakeSettings settings;
+    Window window(key, settings);
+    QAction* save = window.dialog->windowActions()->saveKeyProfileAction();
+    QVERIFY(!save->isEnabled());
+    key.platform.AddDevice(SimDeviceConfig());
+    window.dialog->windowActions()->refreshAction()->trigger();
+    QVERIFY(save->isEnabled());
   }
 
   void SaveReplacesAFileWhole() {
