@@ -1,18 +1,13 @@
 #include "app/key_profile_saver.h"
 
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include "app/key_record.h"
+#include "app/qt_report_file_chooser.h"
 
 bool QtKeyProfileFileChooser::ChooseKeyProfileFile(std::string* path) {
-  QString folder = lastFolder_;
-  if (folder.isEmpty()) {
-    folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  }
-  if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+  const QString folder = SaveDialogStartFolder(lastFolder_);
 
   QFileDialog dialog(owner_.data(), "Save key as profile");
   dialog.setAcceptMode(QFileDialog::AcceptSave);

@@ -13,11 +13,17 @@ const char kJsonFilter[] = "JSON report (*.json)";
 
 }  // namespace
 
-bool QtReportFileChooser::ChooseReportFile(std::string* path) {
-  QString folder = lastFolder_;
-  if (folder.isEmpty())
+QString SaveDialogStartFolder(const QString& lastFolder) {
+  QString folder = lastFolder;
+  if (folder.isEmpty()) {
     folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  }
   if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+  return folder;
+}
+
+bool QtReportFileChooser::ChooseReportFile(std::string* path) {
+  const QString folder = SaveDialogStartFolder(lastFolder_);
 
   QFileDialog dialog(owner_.data(), "Save report");
   dialog.setAcceptMode(QFileDialog::AcceptSave);

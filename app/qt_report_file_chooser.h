@@ -7,6 +7,10 @@
 
 #include "app/report_file_chooser.h"
 
+// Where a save dialog starts: the folder of the last file chosen, else the
+// user's documents, else home.
+QString SaveDialogStartFolder(const QString& lastFolder);
+
 class QtReportFileChooser final : public ReportFileChooser {
  public:
   explicit QtReportFileChooser(QWidget* owner = nullptr) : owner_(owner) {}

@@ -113,6 +113,9 @@ struct SimU2fOptions {
   bool operator==(const SimU2fOptions&) const = default;
 };
 
+// The longest report a profile may give a device.
+constexpr uint16_t SIMKEY_REPORT_LENGTH_MAX = 4096;
+
 struct SimDeviceConfig {
   std::string path;  // "simkey:N" (N counts AddDevice calls) when empty
   uint16_t vendorId = 0x096E;

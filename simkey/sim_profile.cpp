@@ -343,11 +343,11 @@ bool ReadDevice(Reader& reader, const Json& entry, const std::string& where,
                     const std::string& w) { return reader.Unsigned(v, w, true, config.usage); }},
       {"inputReportLength",
        [&](const Json& v, const std::string& w) {
-         return reader.Unsigned(v, w, false, config.inputReportLength, 4096);
+         return reader.Unsigned(v, w, false, config.inputReportLength, SIMKEY_REPORT_LENGTH_MAX);
        }},
       {"outputReportLength",
        [&](const Json& v, const std::string& w) {
-         return reader.Unsigned(v, w, false, config.outputReportLength, 4096);
+         return reader.Unsigned(v, w, false, config.outputReportLength, SIMKEY_REPORT_LENGTH_MAX);
        }},
       {"builtin",
        [&](const Json& v, const std::string& w) { return reader.Bool(v, w, config.builtin); }},

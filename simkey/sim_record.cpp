@@ -56,7 +56,13 @@ void FoldRepeatedAnswers(std::vector<Rule>& rules) {
 }  // namespace
 
 SimDeviceConfig SimRecordedDevice(const KeyExchangeLog& log) {
-  const KeyDeviceInfo& device = log.device();
+  return SimRecordedDevice(log.device(), log.initFacts(), log.inputReportLength(),
+                           log.outputReportLength(), log.exchanges());
+}
+
+SimDeviceConfig SimRecordedDevice(const KeyDeviceInfo& device, const KeyInitFacts& facts,
+                                  uint16_t inputReportLength, uint16_t outputReportLength,
+                                  const std::vector<KeyLoggedExchange>& exchanges) {
   SimDeviceConfig config;
   config.path = device.path;
   config.vendorId = static_cast<uint16_t>(device.vendorId);
@@ -65,27 +71,32 @@ SimDeviceConfig SimRecordedDevice(const KeyExchangeLog& log) {
   config.product = device.productName;
   config.usagePage = device.usagePage;
   config.usage = device.usage;
-  if (log.inputReportLength() != 0) config.inputReportLength = log.inputReportLength();
-  if (log.outputReportLength() != 0) config.outputReportLength = log.outputReportLength();
+  // Lengths past what a profile takes fail the exchange as surely as the
+  // key's own did.
+  if (inputReportLength != 0) {
+    config.inputReportLength = std::min(inputReportLength, SIMKEY_REPORT_LENGTH_MAX);
+  }
+  if (outputReportLength != 0) {
+    config.outputReportLength = std::min(outputReportLength, SIMKEY_REPORT_LENGTH_MAX);
+  }
   config.builtin = false;
   config.named = true;
 
-  const KeyInitFacts& facts = log.initFacts();
   if (facts.known) {
     config.ctaphidProtocol = facts.protocolVersion;
     config.deviceVersion = {facts.majorVersion, facts.minorVersion, facts.buildVersion};
     config.capabilities = facts.capabilities;
-  } else if (!log.exchanges().empty()) {
+  } else if (!exchanges.empty()) {
     // No channel was ever had, so every exchange failed at the allocation:
     // in the same way as the first one did.
-    if (log.exchanges().front().outcome == KeyLoggedExchange::Outcome::kTimedOut) {
+    if (exchanges.front().outcome == KeyLoggedExchange::Outcome::kTimedOut) {
       config.misbehave.silentInit = true;
     } else {
       config.misbehave.readFails = true;
     }
   }
 
-  for (const KeyLoggedExchange& exchange : log.exchanges()) {
+  for (const KeyLoggedExchange& exchange : exchanges) {
     if (exchange.command == CTAPHID_MSG) {
       AddAnswer(config.apdu, exchange);
     } else if (exchange.command == CTAPHID_CBOR) {

@@ -12,3 +12,7 @@
 // the built-in key, and the device is marked as named, so that a replay shows
 // it whatever its vendor. Exchanges of other CTAPHID commands are not kept.
 SimDeviceConfig SimRecordedDevice(const KeyExchangeLog& log);
+// The same from the parts of a log. Report lengths are 0 when unknown.
+SimDeviceConfig SimRecordedDevice(const KeyDeviceInfo& device, const KeyInitFacts& initFacts,
+                                  uint16_t inputReportLength, uint16_t outputReportLength,
+                                  const std::vector<KeyLoggedExchange>& exchanges);
