@@ -33,5 +33,8 @@ std::string KeyRecordJson(const KeyExchangeLog& log, const WallClock& clock) {
 
 bool WriteKeyRecord(const std::string& path, const KeyExchangeLog& log, bool replace,
                     const WallClock& clock, std::string* error) {
-  return WriteFileAtomically(path, KeyRecordJson(log, clock), replace, error);
+  std::string reason;
+  if (WriteFileAtomically(path, KeyRecordJson(log, clock), replace, &reason)) return true;
+  *error = CannotWriteText(path, reason);
+  return false;
 }

@@ -1,12 +1,12 @@
 #include "app/metadata_source.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "app/record_file.h"
 
 const char* const DEFAULT_MDS_URL = "https://mds3.fidoalliance.org/";
 
@@ -25,14 +25,6 @@ bool MakeParentFolders(const std::string& path) {
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
   }
   return true;
-}
-
-bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const bool flushed = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-  return std::fclose(file) == 0 && written && flushed;
 }
 
 }  // namespace
@@ -84,11 +76,13 @@ bool StoreVerifiedDownload(const std::vector<uint8_t>& bytes, TrustStore& trust,
               ". The cached copy is unchanged.";
     return false;
   }
-  const std::string fresh = cachePath + ".new";
-  if (!MakeParentFolders(cachePath) || !WriteWhole(fresh, bytes) ||
-      std::rename(fresh.c_str(), cachePath.c_str()) != 0) {
-    const std::string why = std::strerror(errno);
-    std::remove(fresh.c_str());
+  std::string why;
+  if (!MakeParentFolders(cachePath)) {
+    why = std::strerror(errno);
+  } else {
+    WriteFileAtomically(cachePath, std::string(bytes.begin(), bytes.end()), true, &why);
+  }
+  if (!why.empty()) {
     message = "The metadata cannot be stored in " + cachePath + ": " + why + ".";
     return false;
   }

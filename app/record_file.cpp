@@ -11,14 +11,6 @@ namespace {
 
 const char kExists[] = "the file exists (add --force to replace it)";
 
-std::string CannotWrite(const std::string& path, const std::string& reason) {
-  std::string sentence = "cannot write ";
-  sentence += path;
-  sentence += ": ";
-  sentence += reason;
-  return sentence;
-}
-
 std::string Folder(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -61,35 +53,47 @@ int CreateBeside(const std::string& path, std::string* created) {
   return -1;
 }
 
-}  // namespace
-
-std::string FileTargetProblem(const std::string& path, bool replace) {
-  auto problem = [&path](const std::string& reason) { return CannotWrite(path, reason); };
-  if (path.empty() || path.back() == '/') return problem("it names a folder, not a file");
+// Why `path` cannot take a new file now, or empty.
+std::string TargetProblemReason(const std::string& path, bool replace) {
+  if (path.empty() || path.back() == '/') return "it names a folder, not a file";
   struct stat existing;
   const bool exists = ::stat(path.c_str(), &existing) == 0;
-  if (exists && S_ISDIR(existing.st_mode)) return problem("it is a folder");
-  if (exists && !replace) return problem(kExists);
+  if (exists && S_ISDIR(existing.st_mode)) return "it is a folder";
+  if (exists && !replace) return kExists;
   const std::string folder = Folder(path);
   if (::access(folder.c_str(), W_OK) != 0) {
-    if (errno != ENOENT) return problem(std::strerror(errno));
+    if (errno != ENOENT) return std::strerror(errno);
     std::string missing = "the folder ";
     missing += folder;
     missing += " does not exist";
-    return problem(missing);
+    return missing;
   }
   return std::string();
 }
 
+}  // namespace
+
+std::string CannotWriteText(const std::string& path, const std::string& reason) {
+  std::string sentence = "cannot write ";
+  sentence += path;
+  sentence += ": ";
+  sentence += reason;
+  return sentence;
+}
+
+std::string FileTargetProblem(const std::string& path, bool replace) {
+  const std::string reason = TargetProblemReason(path, replace);
+  return reason.empty() ? reason : CannotWriteText(path, reason);
+}
+
 bool WriteFileAtomically(const std::string& path, const std::string& contents, bool replace,
-                         std::string* error) {
-  auto fail = [&](const std::string& reason) {
-    *error = CannotWrite(path, reason);
+                         std::string* reason) {
+  auto fail = [reason](std::string why) {
+    *reason = std::move(why);
     return false;
   };
-  if (std::string problem = FileTargetProblem(path, replace); !problem.empty()) {
-    *error = problem;
-    return false;
+  if (std::string problem = TargetProblemReason(path, replace); !problem.empty()) {
+    return fail(std::move(problem));
   }
 
   std::string created;
@@ -98,9 +102,9 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents, b
   const bool written = WriteAll(fd, contents) && ::fsync(fd) == 0;
   const int writeError = errno;
   if (::close(fd) != 0 || !written) {
-    const int reason = written ? errno : writeError;
+    const int error = written ? errno : writeError;
     ::unlink(created.c_str());
-    return fail(std::strerror(reason));
+    return fail(std::strerror(error));
   }
 
   if (replace) {
@@ -123,8 +127,8 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents, b
       }
     }
   }
-  const int reason = errno;
+  const int error = errno;
   ::unlink(created.c_str());
-  if (reason == EEXIST) return fail(kExists);
-  return fail(std::strerror(reason));
+  if (error == EEXIST) return fail(kExists);
+  return fail(std::strerror(error));
 }

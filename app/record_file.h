@@ -11,8 +11,11 @@
 std::string FileTargetProblem(const std::string& path, bool replace);
 
 // Writes `contents` to `path` whole or not at all. An existing `path` is
-// replaced only when `replace` is true; a directory never is. False, with one
-// sentence about `path` in `error`, when nothing was written; no new file is
-// left behind then.
+// replaced only when `replace` is true; a directory never is. False, with why
+// in `reason` ("it is a folder", a system error's text), when nothing was
+// written; no new file is left behind then.
 bool WriteFileAtomically(const std::string& path, const std::string& contents, bool replace,
-                         std::string* error);
+                         std::string* reason);
+
+// "cannot write PATH: REASON".
+std::string CannotWriteText(const std::string& path, const std::string& reason);
