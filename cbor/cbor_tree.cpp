@@ -184,3 +184,21 @@ CborDecodeResult CborDecode(const uint8_t* data, size_t size, CborNode& out, uin
   if (result.status == CborDecodeStatus::kOk) result.length = decoder.offset();
   return result;
 }
+
+const CborNode* CborMapValue(const CborNode& map, uint64_t key) {
+  if (!map.IsMap()) return nullptr;
+  for (size_t i = 0; i + 1 < map.children.size(); i += 2) {
+    if (map.children[i].IsUnsigned() && map.children[i].argument == key) {
+      return &map.children[i + 1];
+    }
+  }
+  return nullptr;
+}
+
+const CborNode* CborMapValue(const CborNode& map, std::string_view key) {
+  if (!map.IsMap()) return nullptr;
+  for (size_t i = 0; i + 1 < map.children.size(); i += 2) {
+    if (map.children[i].IsText() && map.children[i].bytes == key) return &map.children[i + 1];
+  }
+  return nullptr;
+}

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Containers, tags and string chunks nested deeper than this are refused.
@@ -55,3 +56,8 @@ struct CborDecodeResult {
 
 CborDecodeResult CborDecode(const uint8_t* data, size_t size, CborNode& out,
                             uint32_t maxDepth = CBOR_TREE_DEFAULT_DEPTH);
+
+// The value of the first pair of `map` whose key is the unsigned integer (or
+// definite text string) `key`; null when there is none or `map` is no map.
+const CborNode* CborMapValue(const CborNode& map, uint64_t key);
+const CborNode* CborMapValue(const CborNode& map, std::string_view key);

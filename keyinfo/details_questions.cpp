@@ -16,29 +16,15 @@ constexpr uint8_t kUvRetriesMember = 0x05;
 // A retries answer is a map of two small members.
 constexpr uint32_t kAnswerCapacity = 64;
 
-const CborNode* Member(const CborNode& map, uint64_t key) {
-  if (!map.IsMap()) return nullptr;
-  for (size_t i = 0; i + 1 < map.children.size(); i += 2) {
-    if (map.children[i].IsUnsigned() && map.children[i].argument == key) {
-      return &map.children[i + 1];
-    }
-  }
-  return nullptr;
-}
-
 bool HasOption(const CborNode& getInfo, const char* name) {
-  const CborNode* options = Member(getInfo, 0x04);
-  if (options == nullptr || !options->IsMap()) return false;
-  for (size_t i = 0; i + 1 < options->children.size(); i += 2) {
-    if (options->children[i].IsText() && options->children[i].bytes == name) return true;
-  }
-  return false;
+  const CborNode* options = CborMapValue(getInfo, 0x04);
+  return options != nullptr && CborMapValue(*options, name) != nullptr;
 }
 
 // The key's most preferred PIN/UV protocol among those this program speaks;
 // protocol 1 when it lists none of them (CTAP 2.0 keys need one named).
 uint8_t PreferredProtocol(const CborNode& getInfo) {
-  const CborNode* protocols = Member(getInfo, 0x06);
+  const CborNode* protocols = CborMapValue(getInfo, 0x06);
   if (protocols != nullptr && protocols->IsArray()) {
     for (const CborNode& protocol : protocols->children) {
       if (protocol.IsUnsigned() && (protocol.argument == 1 || protocol.argument == 2)) {
@@ -70,17 +56,17 @@ KeyRetries AskKeyRetries(const CborNode& getInfo) {
   const uint8_t protocol = PreferredProtocol(getInfo);
   CborNode answer;
   if (HasOption(getInfo, "clientPin") && Ask(protocol, kGetPinRetries, answer)) {
-    const CborNode* count = Member(answer, kRetriesMember);
+    const CborNode* count = CborMapValue(answer, kRetriesMember);
     if (count != nullptr && count->IsUnsigned()) {
       retries.pinKnown = true;
       retries.pin = count->argument;
-      const CborNode* powerCycle = Member(answer, kPowerCycleStateMember);
+      const CborNode* powerCycle = CborMapValue(answer, kPowerCycleStateMember);
       retries.powerCycleNeeded =
           powerCycle != nullptr && powerCycle->IsBool() && powerCycle->argument == 21;
     }
   }
   if (HasOption(getInfo, "uv") && Ask(protocol, kGetUvRetries, answer)) {
-    const CborNode* count = Member(answer, kUvRetriesMember);
+    const CborNode* count = CborMapValue(answer, kUvRetriesMember);
     if (count != nullptr && count->IsUnsigned()) {
       retries.uvKnown = true;
       retries.uv = count->argument;

@@ -143,13 +143,6 @@ bool IntegerValue(const CborNode& node, int64_t& value) {
   return true;
 }
 
-const CborNode* MapValue(const CborNode& map, const char* name) {
-  for (size_t i = 0; i + 1 < map.children.size(); i += 2) {
-    if (map.children[i].IsText() && map.children[i].bytes == name) return &map.children[i + 1];
-  }
-  return nullptr;
-}
-
 std::string AlgorithmText(int64_t number) {
   const std::string name = CoseAlgorithmName(number);
   return name.empty() ? std::to_string(number) : name + " (" + std::to_string(number) + ")";
@@ -220,7 +213,7 @@ bool FormValue(Form form, const CborNode& value, std::string& text) {
     case Form::kAlgorithms:
       if (!value.IsArray()) return false;
       for (const CborNode& entry : value.children) {
-        const CborNode* algorithm = entry.IsMap() ? MapValue(entry, "alg") : nullptr;
+        const CborNode* algorithm = CborMapValue(entry, "alg");
         int64_t number = 0;
         if (algorithm == nullptr || !IsInteger(*algorithm) || !IntegerValue(*algorithm, number)) {
           return false;
