@@ -23,16 +23,23 @@ void DeleteFiles(std::vector<std::string>& files) {
 
 }  // namespace
 
+void ClearAttestationEvidence(QuillmarkModel& model) {
+  model.attestationChain.clear();
+  model.attestationSignature = AttestationSignature::kNotChecked;
+  model.attestationSignatureProblem.clear();
+  model.attestationAuthDataAaguid.clear();
+}
+
 void ClearFido2Certificates(QuillmarkModel& model) {
   model.fido2List.Clear();
   DeleteFiles(model.fido2CertFiles);
-  if (!model.attestationFromU2f) model.attestationChain.clear();
+  if (!model.attestationFromU2f) ClearAttestationEvidence(model);
 }
 
 void ClearU2fCertificates(QuillmarkModel& model) {
   model.u2fList.Clear();
   DeleteFiles(model.u2fCertFiles);
-  if (model.attestationFromU2f) model.attestationChain.clear();
+  if (model.attestationFromU2f) ClearAttestationEvidence(model);
 }
 
 void DeleteAllCertificateFiles(QuillmarkModel& model) {

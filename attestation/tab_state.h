@@ -18,6 +18,8 @@ void ShowU2fTips(QuillmarkModel& model);
 // path of the last one stays in fido2CertFile / u2fCertFile.
 void ClearFido2Certificates(QuillmarkModel& model);
 void ClearU2fCertificates(QuillmarkModel& model);
+// Forgets the last fetch's chain and what its signature proved.
+void ClearAttestationEvidence(QuillmarkModel& model);
 // Deletes the certificate files of both tabs; the program calls it at exit.
 void DeleteAllCertificateFiles(QuillmarkModel& model);
 

@@ -31,6 +31,9 @@ void ShowMetadataPage(QuillmarkModel& model, const MdsBlob& blob, int64_t nowUni
   key.getInfo = model.getInfoAnswer;
   key.attestationChain = model.attestationChain;
   key.u2fAttestation = model.attestationFromU2f;
+  key.signature = model.attestationSignature;
+  key.signatureProblem = model.attestationSignatureProblem;
+  key.authDataAaguid = model.attestationAuthDataAaguid;
   for (const MetadataRow& row : BuildMetadataRows(blob, key, nowUnixSeconds)) {
     list->AppendRow(ToValidUtf8(row.item), ToValidUtf8(row.value));
   }

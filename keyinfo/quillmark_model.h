@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "keyinfo/report_list.h"
+#include "metadata/attestation_signature.h"
 
 struct QuillmarkModel;
 
@@ -59,6 +60,16 @@ struct QuillmarkModel {
   // whether a U2F registration gave them; emptied with the fetch's tab.
   std::vector<std::vector<uint8_t>> attestationChain;
   bool attestationFromU2f = false;
+  // What the last fetch proved with the leaf's key: its attestation signature
+  // over the fresh challenge, checked whatever the leaf's subject says.
+  // Emptied with attestationChain.
+  AttestationSignature attestationSignature = AttestationSignature::kNotChecked;
+  // kUnsupported: why, as a clause ("the key signed with algorithm -8, which is
+  // not checked").
+  std::string attestationSignatureProblem;
+  // FIDO2: the AAGUID of the answer's attested credential data, 32 lowercase
+  // hex digits; empty for U2F or when the authenticator data holds none.
+  std::string attestationAuthDataAaguid;
   // The switch for the "Security Key info" page.
   bool securityKeyInfoEnabled = false;
   // Last temporary certificate file written for each certification tab.

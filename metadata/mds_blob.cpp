@@ -16,6 +16,9 @@ void ClearMdsBlobImpl(MdsBlob& blob) {
   blob.outOfDateReason.clear();
   blob.signerName.clear();
   blob.rootName.clear();
+  blob.signerProblem.clear();
+  blob.nextUpdatePassed.clear();
+  blob.revocationChecked = false;
   blob.index.Clear();
   blob.payload = MdsPayload();
 }
@@ -55,9 +58,12 @@ std::string Verify(const uint8_t* bytes, size_t length, TrustStore& trust, int64
   blob.rootName = check.rootName;
   if (!check.timeProblem.empty()) {
     blob.outOfDateReason = check.timeProblem;
+    blob.signerProblem =
+        "the metadata's signing chain is not valid now (" + check.timeProblem + "): update it";
   } else if (now >= blob.payload.nextUpdateUnixSeconds) {
     blob.outOfDateReason = "its next update was due on " + blob.payload.nextUpdate;
   }
+  if (now >= blob.payload.nextUpdateUnixSeconds) blob.nextUpdatePassed = blob.payload.nextUpdate;
   if (!blob.outOfDateReason.empty()) {
     blob.verdict = MdsVerdict::kOutOfDate;
     blob.message = "The metadata file is out of date: " + blob.outOfDateReason + ".";

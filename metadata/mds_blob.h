@@ -32,7 +32,16 @@ struct MdsBlob {
   std::string source;      // the file's path, when read from a file
   std::string signerName;  // the leaf of the signing chain
   std::string rootName;    // the trusted root it reached
-  MdsPayload payload;      // empty unless accepted
+  // Accepted only. The signing chain is not valid now (a certificate expired,
+  // not yet valid, or revoked): the clause verdicts give as their reason ("the
+  // metadata's signature expired on 2025-12-31: update it"); empty when valid.
+  std::string signerProblem;
+  // Accepted only: the payload's nextUpdate ("YYYY-MM-DD") when it has
+  // passed, else empty.
+  std::string nextUpdatePassed;
+  // Accepted only: the signing chain was checked against revocation lists.
+  bool revocationChecked = false;
+  MdsPayload payload;  // empty unless accepted
   MdsIndex index;
 
   MdsBlob() = default;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "metadata/attestation_signature.h"
 #include "metadata/mds_blob.h"
 
 struct MetadataRow {
@@ -21,6 +22,12 @@ struct MetadataKeyFacts {
   // before a fetch.
   std::vector<std::vector<uint8_t>> attestationChain;
   bool u2fAttestation = false;  // the chain came from a U2F registration
+  // The fetch's signature check with the leaf's key, and its reason when
+  // kUnsupported.
+  AttestationSignature signature = AttestationSignature::kNotChecked;
+  std::string signatureProblem;
+  // FIDO2: the AAGUID of the authenticator data (32 lowercase hex), or empty.
+  std::string authDataAaguid;
 };
 
 extern const char* const METADATA_PAGE_TITLE;     // "Metadata"
