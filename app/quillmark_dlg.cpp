@@ -31,6 +31,7 @@
 #include "keyinfo/metadata_link.h"
 #include "keyinfo/metadata_rows.h"
 #include "keyinfo/shown_key.h"
+#include "metadata/attestation_verdict.h"
 #include "transport/key_clock.h"
 #include "transport/key_device.h"
 
@@ -38,6 +39,9 @@ const char* const ABOUT_MENU_TEXT = "&About Quillmark...";
 const char* const TOUCH_KEY_TEXT = "Touch your security key...";
 const char* const METADATA_WARNING_STATUS_TEXT =
     "Warning: the FIDO metadata reports this key's model as revoked or compromised (see the "
+    "\"Metadata\" page).";
+const char* const METADATA_NOT_GENUINE_STATUS_TEXT =
+    "Warning: this key is not genuine: the FIDO metadata and its attestation disagree (see the "
     "\"Metadata\" page).";
 
 namespace {
@@ -408,9 +412,12 @@ std::string CQuillmarkDlg::KeyStatusText() const {
   }
   if (model_.keyDidNotAnswer) return KEY_DID_NOT_ANSWER_TEXT;
   const std::string access = AccessProblemMessage(denied);
-  if (!MetadataWarnsOfKey(model_)) return access;
-  return access.empty() ? METADATA_WARNING_STATUS_TEXT
-                        : std::string(METADATA_WARNING_STATUS_TEXT) + " " + access;
+  const std::string verdict = MetadataVerdictOfKey(model_);
+  const char* mark = verdict == VERDICT_CANNOT_BE_TRUSTED ? METADATA_WARNING_STATUS_TEXT
+                     : verdict == VERDICT_NOT_GENUINE     ? METADATA_NOT_GENUINE_STATUS_TEXT
+                                                          : nullptr;
+  if (mark == nullptr) return access;
+  return access.empty() ? mark : std::string(mark) + " " + access;
 }
 
 void CQuillmarkDlg::RunWithKey(const std::function<void()>& operation) {

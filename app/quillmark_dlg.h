@@ -37,9 +37,10 @@ class WindowGeometry;
 constexpr uint32_t IDM_ABOUTBOX = 0x0010;
 extern const char* const ABOUT_MENU_TEXT;  // "&About Quillmark..."
 extern const char* const TOUCH_KEY_TEXT;   // "Touch your security key..."
-// The status line's mark of a key whose model the metadata reports revoked
-// or compromised.
+// The status line's marks of a key the metadata page calls "cannot be
+// trusted" (a revoked or compromised model) and "not genuine".
 extern const char* const METADATA_WARNING_STATUS_TEXT;
+extern const char* const METADATA_NOT_GENUINE_STATUS_TEXT;
 
 // Tab indexes of the seed's pages, which are also their indexes in the
 // model's list of pages.

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "metadata/attestation_verdict.h"
 #include "metadata/metadata_page.h"
 
 const char* const METADATA_PAGE_CAPTION = "Metadata";
@@ -39,11 +40,11 @@ void ShowMetadataPage(QuillmarkModel& model, const MdsBlob& blob, int64_t nowUni
   }
 }
 
-bool MetadataWarnsOfKey(const QuillmarkModel& model) {
+std::string MetadataVerdictOfKey(const QuillmarkModel& model) {
   const ReportList* list = FindMetadataList(model);
-  if (list == nullptr) return false;
+  if (list == nullptr) return {};
   for (size_t row = 0; row < list->RowCount(); ++row) {
-    if (list->Cell(row, 0) == METADATA_WARNING_ITEM) return true;
+    if (list->Cell(row, 0) == METADATA_VERDICT_ITEM) return VerdictOf(list->Cell(row, 1));
   }
-  return false;
+  return {};
 }

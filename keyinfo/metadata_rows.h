@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "keyinfo/quillmark_model.h"
 #include "metadata/mds_blob.h"
@@ -12,6 +13,7 @@ extern const char* const METADATA_PAGE_CAPTION;  // "Metadata"
 // Replaces the page's rows. `now` judges the attestation chain's validity.
 void ShowMetadataPage(QuillmarkModel& model, const MdsBlob& blob, int64_t nowUnixSeconds);
 
-// The page has a "Warning" row: the metadata reports the key's model
-// revoked or compromised.
-bool MetadataWarnsOfKey(const QuillmarkModel& model);
+// The verdict words of the page's "Attestation chain" row ("genuine", "not
+// genuine", "cannot be trusted", "cannot be verified"), or empty when the
+// page has none.
+std::string MetadataVerdictOfKey(const QuillmarkModel& model);

@@ -144,6 +144,16 @@ bool ReadStatusReport(const Json& json, MdsStatusReport& report, std::string& er
       return false;
     }
   }
+  // The compromised attestation certificate a report may name; one that
+  // cannot be decoded is left out, not the file.
+  std::string certificate;
+  if (!reader.String("certificate", certificate)) {
+    error = "a status report's " + reader.error;
+    return false;
+  }
+  if (!certificate.empty() && !DecodeBase64Loose(certificate, report.certificate)) {
+    report.certificate.clear();
+  }
   if (report.status.empty()) {
     error = "a status report has no status";
     return false;
@@ -237,15 +247,31 @@ bool ReadEntry(const Json& json, MdsEntry& entry, std::string& error) {
     entry.statusReports.emplace_back();
     if (!ReadStatusReport(report, entry.statusReports.back(), error)) return false;
   }
-  // Newest first; reports of one day keep the file's order.
+  // Newest first. Of one day's reports a compromise or revocation counts as
+  // the newest, whatever order the file lists them in: the file's order must
+  // not decide whether a revoked model looks certified.
   std::stable_sort(entry.statusReports.begin(), entry.statusReports.end(),
                    [](const MdsStatusReport& a, const MdsStatusReport& b) {
-                     return a.effectiveDate > b.effectiveDate;
+                     if (a.effectiveDate != b.effectiveDate) {
+                       return a.effectiveDate > b.effectiveDate;
+                     }
+                     return IsCompromiseStatus(a.status) && !IsCompromiseStatus(b.status);
                    });
   return true;
 }
 
+constexpr const char* kCompromiseStatuses[] = {
+    "REVOKED", "ATTESTATION_KEY_COMPROMISE", "USER_VERIFICATION_BYPASS",
+    "USER_KEY_REMOTE_COMPROMISE", "USER_KEY_PHYSICAL_COMPROMISE"};
+
 }  // namespace
+
+bool IsCompromiseStatus(const std::string& status) {
+  for (const char* compromise : kCompromiseStatuses) {
+    if (status == compromise) return true;
+  }
+  return false;
+}
 
 std::string NormalizeAaguid(const std::string& text) {
   std::string digits;

@@ -22,6 +22,8 @@ struct MdsStatusReport {
   int64_t authenticatorVersion = -1;  // -1: not given
   int64_t fipsRevision = -1;
   int64_t fipsPhysicalSecurityLevel = -1;
+  // The attestation certificate (DER) a compromise report names, or empty.
+  std::vector<uint8_t> certificate;
 };
 
 struct MdsEntry {
@@ -38,7 +40,8 @@ struct MdsEntry {
   std::string userVerificationDetails;
   std::vector<std::vector<uint8_t>> attestationRootCertificates;  // DER
   nlohmann::json authenticatorGetInfo;                            // the object, or null when absent
-  // Newest first after reading (by effective date, stable).
+  // Newest first after reading: by effective date, a compromise first among
+  // reports of one date, else in the file's order.
   std::vector<MdsStatusReport> statusReports;
   std::string timeOfLastStatusChange;
 };
@@ -57,6 +60,10 @@ constexpr size_t MDS_MAX_ENTRIES = 100000;
 // Empty answer on success; otherwise a clause saying what is wrong, naming
 // the entry ("entry 12: aaguid is not a UUID"). `payload` is replaced.
 std::string ReadMdsPayload(const uint8_t* bytes, size_t length, MdsPayload& payload);
+
+// The statuses that mean a key of the model cannot be trusted: REVOKED and
+// the compromises.
+bool IsCompromiseStatus(const std::string& status);
 
 // "cb69481e-8ff7-4039-93ec-0a2729a154a8" or 32 hex digits, any case -> 32
 // lowercase hex digits; empty when the text is neither.

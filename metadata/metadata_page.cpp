@@ -1,7 +1,7 @@
 #include "metadata/metadata_page.h"
 
 #include "metadata/attestation_identity.h"
-#include "metadata/chain_check.h"
+#include "metadata/attestation_verdict.h"
 #include "metadata/declared_getinfo.h"
 
 const char* const METADATA_PAGE_TITLE = "Metadata";
@@ -10,12 +10,9 @@ const char* const METADATA_NO_FILE_TEXT =
     "with \"Update metadata\" or quillmark --mds-update.";
 const char* const METADATA_UNKNOWN_MODEL = "This key's model is not in the metadata.";
 const char* const METADATA_WARNING_ITEM = "Warning";
+const char* const METADATA_VERDICT_ITEM = "Attestation chain";
 
 namespace {
-
-constexpr const char* kCompromiseStatuses[] = {
-    "REVOKED", "ATTESTATION_KEY_COMPROMISE", "USER_VERIFICATION_BYPASS",
-    "USER_KEY_REMOTE_COMPROMISE", "USER_KEY_PHYSICAL_COMPROMISE"};
 
 std::string BlobSummary(const MdsBlob& blob) {
   switch (blob.verdict) {
@@ -30,6 +27,7 @@ std::string BlobSummary(const MdsBlob& blob) {
                      blob.payload.nextUpdate + ", signed by " + blob.signerName + ", root " +
                      blob.rootName;
   if (blob.verdict == MdsVerdict::kOutOfDate) text += "; out of date: " + blob.outOfDateReason;
+  if (!blob.revocationChecked) text += "; revocation not checked (no revocation list)";
   return text;
 }
 
@@ -68,43 +66,36 @@ std::string VersionText(const MdsEntry& entry, const MetadataKeyFacts& key) {
   return text;
 }
 
-std::string ChainText(const MdsEntry& entry, const MetadataKeyFacts& key, int64_t now) {
-  if (entry.attestationRootCertificates.empty()) {
-    return "not genuine: the metadata lists no attestation root for this model";
+// Of a model listed more than once, the entry whose newest status is the
+// strictest: a compromise (the newest of those) over anything else, else the
+// first entry.
+const MdsEntry* StrictestEntry(const std::vector<const MdsEntry*>& entries) {
+  const MdsEntry* strictest = nullptr;
+  for (const MdsEntry* entry : entries) {
+    if (entry->statusReports.empty()) continue;
+    const MdsStatusReport& newest = entry->statusReports.front();
+    if (!IsCompromiseStatus(newest.status)) continue;
+    if (strictest == nullptr ||
+        newest.effectiveDate > strictest->statusReports.front().effectiveDate) {
+      strictest = entry;
+    }
   }
-  CertificateList roots;
-  for (const std::vector<uint8_t>& root : entry.attestationRootCertificates) roots.AddDer(root);
-  CertificateList chain;
-  if (!chain.AddDer(key.attestationChain.front())) {
-    return "not genuine: the attestation certificate cannot be read";
-  }
-  for (size_t i = 1; i < key.attestationChain.size(); ++i) chain.AddDer(key.attestationChain[i]);
-  const ChainCheck check = CheckCertificateChain(chain, roots, now);
-  if (!check.trusted) {
-    return "not genuine: its attestation certificate does not chain to the roots the metadata "
-           "lists for " +
-           entry.description + " (the chain " + check.failure +
-           "); this key is not a genuine key of that model";
-  }
-  std::string text = "genuine: chains to " + check.rootName;
-  if (!check.timeProblem.empty()) text += " (" + check.timeProblem + ")";
-  return text;
+  return strictest != nullptr ? strictest : entries.front();
 }
 
 }  // namespace
-
-bool IsCompromiseStatus(const std::string& status) {
-  for (const char* compromise : kCompromiseStatuses) {
-    if (status == compromise) return true;
-  }
-  return false;
-}
 
 std::vector<MetadataRow> BuildMetadataRows(const MdsBlob& blob, const MetadataKeyFacts& key,
                                            int64_t nowUnixSeconds) {
   std::vector<MetadataRow> rows;
   rows.push_back({"Metadata BLOB", BlobSummary(blob)});
-  if (!blob.accepted()) return rows;
+  ModelLookup lookup;
+  const auto verdictRow = [&] {
+    rows.push_back(
+        {METADATA_VERDICT_ITEM, AttestationVerdictText(blob, key, lookup, nowUnixSeconds)});
+    return rows;
+  };
+  if (!blob.accepted()) return verdictRow();
 
   // FIDO2 keys by the AAGUID of GetInfo, else of the attestation
   // certificate; U2F keys by their attestation key identifier.
@@ -120,13 +111,21 @@ std::vector<MetadataRow> BuildMetadataRows(const MdsBlob& blob, const MetadataKe
   }
   // An all-zero AAGUID names no model.
   if (aaguid == std::string(32, '0')) aaguid.clear();
-  if (aaguid.empty() && keyIdentifier.empty()) return rows;
+  if (aaguid.empty() && keyIdentifier.empty()) return verdictRow();
 
-  const MdsEntry* entry = aaguid.empty() ? nullptr : blob.index.FindByAaguid(aaguid);
-  const bool byAaguid = entry != nullptr || keyIdentifier.empty();
-  if (entry == nullptr && !keyIdentifier.empty()) {
-    entry = blob.index.FindByKeyIdentifier(keyIdentifier);
+  std::vector<const MdsEntry*> entries;
+  if (!aaguid.empty()) entries = blob.index.FindAllByAaguid(aaguid);
+  const bool byAaguid = !entries.empty() || keyIdentifier.empty();
+  if (entries.empty() && !keyIdentifier.empty()) {
+    entries = blob.index.FindAllByKeyIdentifier(keyIdentifier);
   }
+  if (byAaguid) {
+    lookup.aaguid = aaguid;
+  } else {
+    lookup.keyIdentifier = keyIdentifier;
+  }
+  const MdsEntry* entry = entries.empty() ? nullptr : StrictestEntry(entries);
+  lookup.entry = entry;
   rows.push_back({"Description", entry != nullptr && !entry->description.empty()
                                      ? entry->description
                                      : std::string(METADATA_UNKNOWN_MODEL)});
@@ -135,7 +134,7 @@ std::vector<MetadataRow> BuildMetadataRows(const MdsBlob& blob, const MetadataKe
   } else {
     rows.push_back({"Attestation key identifier", keyIdentifier});
   }
-  if (entry == nullptr) return rows;
+  if (entry == nullptr) return verdictRow();
 
   rows.push_back({"Authenticator version", VersionText(*entry, key)});
   if (entry->statusReports.empty()) {
@@ -154,6 +153,11 @@ std::vector<MetadataRow> BuildMetadataRows(const MdsBlob& blob, const MetadataKe
                (report.effectiveDate.empty() ? std::string() : " since " + report.effectiveDate)});
     }
   }
+  if (entries.size() > 1) {
+    rows.push_back(
+        {METADATA_WARNING_ITEM, "the metadata lists this model " + std::to_string(entries.size()) +
+                                    " times; the entry with the strictest newest status is shown"});
+  }
   if (!entry->authenticatorGetInfo.is_null() && !key.getInfo.empty()) {
     const std::vector<std::string> differences = CompareDeclaredGetInfo(
         entry->authenticatorGetInfo, key.getInfo.data(), static_cast<uint32_t>(key.getInfo.size()));
@@ -162,8 +166,5 @@ std::vector<MetadataRow> BuildMetadataRows(const MdsBlob& blob, const MetadataKe
       rows.push_back({"Declared GetInfo", difference});
     }
   }
-  if (!key.attestationChain.empty()) {
-    rows.push_back({"Attestation chain", ChainText(*entry, key, nowUnixSeconds)});
-  }
-  return rows;
+  return verdictRow();
 }

@@ -34,9 +34,8 @@ extern const char* const METADATA_PAGE_TITLE;     // "Metadata"
 extern const char* const METADATA_NO_FILE_TEXT;   // how to get a file
 extern const char* const METADATA_UNKNOWN_MODEL;  // "This key's model is not in the metadata."
 extern const char* const METADATA_WARNING_ITEM;   // "Warning"
-
-// The statuses that mean a key of the model cannot be trusted.
-bool IsCompromiseStatus(const std::string& status);
+// The verdict row, always the page's last: see metadata/attestation_verdict.h.
+extern const char* const METADATA_VERDICT_ITEM;  // "Attestation chain"
 
 // The rows in page order. `now` judges the attestation chain's validity.
 std::vector<MetadataRow> BuildMetadataRows(const MdsBlob& blob, const MetadataKeyFacts& key,

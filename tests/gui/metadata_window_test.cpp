@@ -14,6 +14,7 @@
 
 #include "app/quillmark_dlg.h"
 #include "keyinfo/metadata_rows.h"
+#include "metadata/attestation_verdict.h"
 #include "metadata/metadata_page.h"
 #include "tests/app/loopback_http_server.h"
 
@@ -94,13 +95,15 @@ class MetadataWindowTest : public QObject {
       QVERIFY(actions[open + 2]->isSeparator());
       QCOMPARE(actions[open + 3], dialog.aboutAction());
 
-      QCOMPARE(window.Page()->model()->rowCount(), 1);
+      QCOMPARE(window.Page()->model()->rowCount(), 2);
       QCOMPARE(window.Cell(0, 0), QString("Metadata BLOB"));
       QCOMPARE(window.Cell(0, 1), QString(METADATA_NO_FILE_TEXT));
 
       dialog.metadata().openAction()->trigger();
-      QCOMPARE(window.Cell(0, 1), QString("no. 7, next update 2024-07-01, signed by Test BLOB "
-                                          "Signer, root Test Metadata Root"));
+      QCOMPARE(window.Cell(0, 1),
+               QString("no. 7, next update 2024-07-01, signed by Test BLOB "
+                       "Signer, root Test Metadata Root; revocation not checked (no "
+                       "revocation list)"));
       QCOMPARE(window.Cell(1, 1), QString("Simulated Key Model"));
       QCOMPARE(QSettings(QSettings::UserScope, "Microsoft", "Quillmark")
                    .value("MetadataFile")
@@ -125,7 +128,7 @@ class MetadataWindowTest : public QObject {
     QCOMPARE(dialog.statusLine()->text(), QString());
     dialog.metadata().openAction()->trigger();
     QCOMPARE(dialog.statusLine()->text(), QString(METADATA_WARNING_STATUS_TEXT));
-    QVERIFY(MetadataWarnsOfKey(dialog.model()));
+    QCOMPARE(MetadataVerdictOfKey(dialog.model()), std::string(VERDICT_CANNOT_BE_TRUSTED));
     // A refresh keeps the mark while the file says so.
     dialog.GetDeviceState("", "");
     QCOMPARE(dialog.statusLine()->text(), QString(METADATA_WARNING_STATUS_TEXT));

@@ -95,20 +95,22 @@ std::vector<std::string> Items(const std::vector<MetadataRow>& rows) {
   return items;
 }
 
-TEST_F(MetadataPageTest, GenuineKeyShowsEveryRowInOrder) {
+TEST_F(MetadataPageTest, EveryRowInOrder) {
   MetadataKeyFacts key;
   key.aaguid = kSimAaguid;
   key.getInfo = SimDefaultGetInfo(true);
   const SimAttestationMaterial& attestation = SimAttestation();
   key.attestationChain = {attestation.chain[SIMKEY_CHAIN_LEAF],
                           attestation.chain[SIMKEY_CHAIN_INTERMEDIATE]};
+  key.signature = AttestationSignature::kValid;
   const std::vector<MetadataRow> rows = Rows(key);
   EXPECT_EQ(Items(rows), (std::vector<std::string>{"Metadata BLOB", "Description", "AAGUID",
                                                    "Authenticator version", "Status",
                                                    "Status history", "Status history", "Warning",
                                                    "Declared GetInfo", "Attestation chain"}));
   EXPECT_EQ(rows[0].value,
-            "no. 7, next update 2024-07-01, signed by Test BLOB Signer, root Test Metadata Root");
+            "no. 7, next update 2024-07-01, signed by Test BLOB Signer, root Test Metadata Root; "
+            "revocation not checked (no revocation list)");
   EXPECT_EQ(rows[1].value, "Simulated Key Model");
   EXPECT_EQ(rows[2].value, "514d2d53-494d-4b45-592d-414147554944");
   EXPECT_EQ(rows[3].value, "328199 (the key's firmwareVersion: 328199)");
@@ -122,23 +124,7 @@ TEST_F(MetadataPageTest, GenuineKeyShowsEveryRowInOrder) {
   // clientPin differs only because this key has a PIN; the state member
   // remainingDiscoverableCredentials is not compared.
   EXPECT_EQ(rows[8].value, "matches the key");
-  EXPECT_EQ(rows[9].value, "genuine: chains to Simulated Key Maker Root CA");
-}
-
-TEST_F(MetadataPageTest, CounterfeitAttestationIsSaidPlainly) {
-  // A key answering with the model's AAGUID but attesting under another root.
-  static TestMdsWorld other;
-  MetadataKeyFacts key;
-  key.aaguid = kSimAaguid;
-  key.attestationChain = {other.ecSigner};
-  const std::vector<MetadataRow> rows = Rows(key);
-  ASSERT_EQ(rows.back().item, "Attestation chain");
-  EXPECT_EQ(rows.back().value.rfind("not genuine: its attestation certificate does not chain to "
-                                    "the roots the metadata lists for Simulated Key Model",
-                                    0),
-            0u)
-      << rows.back().value;
-  EXPECT_NE(rows.back().value.find("not a genuine key of that model"), std::string::npos);
+  EXPECT_EQ(rows[9].value, "cannot be trusted: USER_VERIFICATION_BYPASS since 2024-03-02");
 }
 
 TEST_F(MetadataPageTest, DeclaredGetInfoDifferencesOneRowPerMember) {
@@ -197,7 +183,8 @@ TEST_F(MetadataPageTest, LookUpByAaguidOrKeyIdentifier) {
     }
     EXPECT_EQ(shown, c.firstRows);
     if (c.firstRows.empty()) {
-      EXPECT_EQ(rows.size(), 1u);
+      EXPECT_EQ(rows.size(), 2u);
+      EXPECT_EQ(rows.back().value, "cannot be verified: the key names no model");
     }
   }
 }
@@ -207,16 +194,18 @@ TEST(MetadataPageNoFile, BlobRowSaysWhatToDo) {
   MetadataKeyFacts key;
   key.aaguid = kSimAaguid;
   std::vector<MetadataRow> rows = BuildMetadataRows(none, key, TEST_NOW);
-  ASSERT_EQ(rows.size(), 1u);
+  ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].value, METADATA_NO_FILE_TEXT);
+  EXPECT_EQ(rows[1].value, "cannot be verified: no metadata file is loaded");
 
   MdsBlob rejected;
   TrustStore trust;
   LoadMdsBlob(reinterpret_cast<const uint8_t*>("x.y.z"), 5, trust, FixedWallClock(TEST_NOW),
               rejected);
   rows = BuildMetadataRows(rejected, key, TEST_NOW);
-  ASSERT_EQ(rows.size(), 1u);
+  ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].value, rejected.message);
+  EXPECT_EQ(rows[1].value, "cannot be verified: the metadata file was rejected");
 }
 
 TEST(MetadataBase64, StrictAndLooseForms) {
