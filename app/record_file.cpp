@@ -53,6 +53,15 @@ int CreateBeside(const std::string& path, std::string* created) {
   return -1;
 }
 
+// Makes a rename into `folder` last through a power cut. Folders that cannot
+// be synced (some network shares) keep what the rename gave.
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 // Why `path` cannot take a new file now, or empty.
 std::string TargetProblemReason(const std::string& path, bool replace) {
   if (path.empty() || path.back() == '/') return "it names a folder, not a file";
@@ -99,7 +108,14 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents, b
   std::string created;
   const int fd = CreateBeside(path, &created);
   if (fd < 0) return fail(std::strerror(errno));
-  const bool written = WriteAll(fd, contents) && ::fsync(fd) == 0;
+  // A replaced file keeps its permissions: a record or cache the user made
+  // private stays private. Set while the new file is still empty.
+  struct stat existing;
+  bool written = true;
+  if (replace && ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    written = ::fchmod(fd, existing.st_mode & 07777) == 0;
+  }
+  written = written && WriteAll(fd, contents) && ::fsync(fd) == 0;
   const int writeError = errno;
   if (::close(fd) != 0 || !written) {
     const int error = written ? errno : writeError;
@@ -108,12 +124,16 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents, b
   }
 
   if (replace) {
-    if (::rename(created.c_str(), path.c_str()) == 0) return true;
+    if (::rename(created.c_str(), path.c_str()) == 0) {
+      SyncFolder(Folder(path));
+      return true;
+    }
   } else {
     // A link fails when the name was taken meanwhile, where a rename would
     // replace the file that took it.
     if (::link(created.c_str(), path.c_str()) == 0) {
       ::unlink(created.c_str());
+      SyncFolder(Folder(path));
       return true;
     }
     // Folders that take no hard links (FAT, some network shares): the name
@@ -123,6 +143,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents, b
       if (::access(path.c_str(), F_OK) == 0) {
         errno = EEXIST;
       } else if (::rename(created.c_str(), path.c_str()) == 0) {
+        SyncFolder(Folder(path));
         return true;
       }
     }

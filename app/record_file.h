@@ -13,7 +13,9 @@ std::string FileTargetProblem(const std::string& path, bool replace);
 // Writes `contents` to `path` whole or not at all. An existing `path` is
 // replaced only when `replace` is true; a directory never is. False, with why
 // in `reason` ("it is a folder", a system error's text), when nothing was
-// written; no new file is left behind then.
+// written; no new file is left behind then. A replaced file's permission bits
+// carry over; a new file gets those the umask gives. The folder is synced
+// after the rename.
 bool WriteFileAtomically(const std::string& path, const std::string& contents, bool replace,
                          std::string* reason);
 

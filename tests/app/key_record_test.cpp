@@ -156,8 +156,8 @@ TEST_F(KeyRecordTest, KeyOfAnotherMakerReplaysAsItself) {
   const std::string profile =
       Profile("other.json", R"({"devices": [{"vendorId": "1050", "productId": "0407"}]})");
   const std::string record = Path("other-record.json");
-  const ReportRun original = Report(
-      {"--report", "--json", "--simulate", profile, "--all-vendors", "--record", record});
+  const ReportRun original =
+      Report({"--report", "--json", "--simulate", profile, "--all-vendors", "--record", record});
   ASSERT_EQ(original.status, EXIT_KEY_SHOWN) << original.err;
   // No --all-vendors: the record names its key.
   const ReportRun replay = Report({"--report", "--json", "--simulate", record});
@@ -202,9 +202,15 @@ TEST_F(KeyRecordTest, RecordThatCannotBeWrittenLeavesNothing) {
   EXPECT_EQ(Slurp(existing), "old");
   EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"existing.json", "folder", "locked"}));
 
+  // The replaced record keeps the private mode the user gave it.
+  std::filesystem::permissions(
+      existing, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   const ReportRun forced = Report({"--report", "--simulate", "--record", existing, "--force"});
   EXPECT_EQ(forced.status, EXIT_KEY_SHOWN) << forced.err;
   EXPECT_EQ(Slurp(existing).rfind("{", 0), 0u);
+  struct stat facts;
+  ASSERT_EQ(::stat(existing.c_str(), &facts), 0);
+  EXPECT_EQ(facts.st_mode & 07777, 0600u);
   EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"existing.json", "folder", "locked"}));
 }
 
