@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "metadata/attestation_identity.h"
+#include "metadata/attestation_verdict.h"
 #include "metadata/compact_jws.h"
 #include "metadata/declared_getinfo.h"
 #include "metadata/mds_blob.h"
@@ -28,11 +29,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MetadataKeyFacts key;
     key.getInfo.assign(data, data + size);
     key.attestationChain.push_back(key.getInfo);
+    // A proved signature, so that the verdict goes on to the chain.
+    key.signature = AttestationSignature::kValid;
     for (size_t i = 0; i < blob.payload.entries.size() && i < 4; ++i) {
       const MdsEntry& entry = blob.payload.entries[i];
       key.aaguid = entry.aaguid;
       key.u2fAttestation = entry.aaguid.empty();
-      BuildMetadataRows(blob, key, clock.NowUnixSeconds());
+      const std::vector<MetadataRow> rows = BuildMetadataRows(blob, key, clock.NowUnixSeconds());
+      // Bytes that are no certificate prove nothing.
+      if (rows.back().item != METADATA_VERDICT_ITEM || VerdictOf(rows.back().value) == "genuine") {
+        __builtin_trap();
+      }
       if (!entry.aaguid.empty() && blob.index.FindByAaguid(entry.aaguid) == nullptr) {
         __builtin_trap();
       }
