@@ -202,7 +202,8 @@ std::string AttestationVerdictText(const MdsBlob& blob, const MetadataKeyFacts& 
   }
   if (!fetched) {
     return Say(VERDICT_CANNOT_BE_VERIFIED,
-               "no certificate fetch made yet (double click a certification page to make one)");
+               "no certificate fetch made yet (double click a certification page, or report with "
+               "--fetch)");
   }
   if (std::string problem = SignatureProblem(key); !problem.empty()) return problem;
   return ChainVerdict(blob, key, *lookup.entry, nowUnixSeconds);
