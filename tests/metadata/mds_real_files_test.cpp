@@ -77,6 +77,10 @@ TEST(MdsRealFiles, ProductionBlobs) {
     EXPECT_EQ(blob.payload.nextUpdate, c.nextUpdate);
     EXPECT_EQ(blob.signerName, "mds.fidoalliance.org");
     EXPECT_EQ(blob.rootName, "GlobalSign Root CA - R3");
+    ASSERT_EQ(blob.crlSources.size(), 2u);
+    EXPECT_EQ(blob.crlSources[0].address, "http://crl.globalsign.com/gs/gsextendvalsha2g3r3.crl");
+    EXPECT_EQ(blob.crlSources[1].address, "http://crl.globalsign.com/root-r3.crl");
+    EXPECT_FALSE(blob.revocationChecked);
     const Counts counts = CountEntries(blob.payload);
     EXPECT_EQ(counts.entries, c.counts.entries);
     EXPECT_EQ(counts.withAaguid, c.counts.withAaguid);
