@@ -169,12 +169,12 @@ std::string UsageText() {
          "                       under it any signer name is taken, while under the\n"
          "                       built-in roots only mds.fidoalliance.org may sign\n"
          "  --mds-update         download the metadata file into\n"
-         "                       $XDG_CACHE_HOME/quillmark/mds.jwt and the revocation\n"
-         "                       lists its signing chain names into mds-crl.pem beside\n"
-         "                       it, verify them, and replace the cached copies only\n"
-         "                       when the file is accepted and its signer not revoked;\n"
-         "                       offline, the cached lists are used; with --report the\n"
-         "                       report follows, else the program ends\n"
+         "                       $XDG_CACHE_HOME/quillmark/mds.jwt, verify it, and\n"
+         "                       replace the cached copy only then; the revocation\n"
+         "                       lists its signing chain names are fetched too, kept\n"
+         "                       in mds-crl.pem beside it and used offline; a revoked\n"
+         "                       signer is refused; with --report the report follows,\n"
+         "                       else the program ends\n"
          "  --mds-url URL        with --mds-update: download from URL instead of\n"
          "                       https://mds3.fidoalliance.org/\n"
          "  --mds-timeout SECONDS\n"
@@ -185,6 +185,6 @@ std::string UsageText() {
          "Exit status: 0 when a key answered, 1 when none was found, the --device could\n"
          "not be reached or the --record file could not be written, 2 for bad arguments,\n"
          "3 when a key was found but did not answer; --mds-update alone: 0 when the\n"
-         "cached copy was replaced, 4 when not; --list: 0 when one or more interfaces\n"
-         "are listed, 1 when none.\n";
+         "cached copy was replaced, 4 when not (a download past --mds-timeout among\n"
+         "them); --list: 0 when one or more interfaces are listed, 1 when none.\n";
 }

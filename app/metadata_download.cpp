@@ -18,7 +18,7 @@ constexpr int kTransferTimeoutMs = 60000;
 }  // namespace
 
 bool DownloadMetadata(const std::string& url, std::vector<uint8_t>& bytes, std::string& error,
-                      const DownloadProgress& progress, DownloadDeadline deadline) {
+                      const DownloadProgress& progress, DownloadDeadline deadline, bool* late) {
   bytes.clear();
   const QUrl address(QString::fromStdString(url), QUrl::StrictMode);
   if (!address.isValid() ||
@@ -45,11 +45,12 @@ bool DownloadMetadata(const std::string& url, std::vector<uint8_t>& bytes, std::
                      }
                    });
   QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-  bool late = false;
+  bool pastDeadline = false;
   QTimer timer;
   timer.setSingleShot(true);
+  timer.setTimerType(Qt::PreciseTimer);
   QObject::connect(&timer, &QTimer::timeout, reply, [&] {
-    late = true;
+    pastDeadline = true;
     reply->abort();
   });
   if (deadline != DownloadDeadline::max()) {
@@ -64,7 +65,7 @@ bool DownloadMetadata(const std::string& url, std::vector<uint8_t>& bytes, std::
     error = "The download from " + url + " is larger than any metadata file.";
   } else if (cancelled) {
     error = "The download from " + url + " was cancelled.";
-  } else if (late) {
+  } else if (pastDeadline) {
     error = "The download from " + url + " did not finish in time.";
   } else if (reply->error() != QNetworkReply::NoError) {
     error = "The download from " + url + " failed: " + reply->errorString().toStdString() + ".";
@@ -74,6 +75,7 @@ bool DownloadMetadata(const std::string& url, std::vector<uint8_t>& bytes, std::
     ok = true;
   }
   reply->deleteLater();
+  if (late != nullptr) *late = pastDeadline;
   return ok;
 }
 
@@ -82,8 +84,9 @@ bool UpdateMetadataCache(const MetadataOptions& options, const WallClock& clock,
                          const DownloadProgress& progress) {
   const DownloadDeadline deadline =
       std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
+  bool late = false;
   const auto timedOut = [&] {
-    if (std::chrono::steady_clock::now() < deadline) return false;
+    if (!late) return false;
     message = "The metadata download did not finish within " +
               std::to_string(options.timeoutSeconds) + " seconds; the cached copy is unchanged.";
     return true;
@@ -92,7 +95,7 @@ bool UpdateMetadataCache(const MetadataOptions& options, const WallClock& clock,
   if (!LoadTrustRoots(options.roots, trust, message)) return false;
   const std::string url = options.url.empty() ? DEFAULT_MDS_URL : options.url;
   std::vector<uint8_t> bytes;
-  if (!DownloadMetadata(url, bytes, message, progress, deadline)) {
+  if (!DownloadMetadata(url, bytes, message, progress, deadline, &late)) {
     if (!timedOut()) message += " The cached copy is unchanged.";
     return false;
   }
@@ -103,19 +106,24 @@ bool UpdateMetadataCache(const MetadataOptions& options, const WallClock& clock,
   LoadMdsBlob(bytes.data(), bytes.size(), trust, clock, blob);
   LoadCachedRevocationLists(cachePath, trust);
   std::string notes;
+  bool listsAdded = false;
   for (const MdsCrlSource& source : blob.crlSources) {
     std::vector<uint8_t> list;
     std::string error;
-    if (!DownloadMetadata(source.address, list, error, progress, deadline)) {
+    if (!DownloadMetadata(source.address, list, error, progress, deadline, &late)) {
       if (timedOut()) return false;
-      notes += " The revocation list could not be had: " + error;
+      notes += " " + error + " Revocation is checked without that list.";
     } else if (!ListsSignedBy(list, source.issuer)) {
       notes += " The revocation list from " + source.address +
                " is not signed by the certificate that should sign it; it is not used.";
     } else {
-      trust.revocationLists().AddPemOrDer(list);
+      listsAdded = trust.revocationLists().AddPemOrDer(list) > 0 || listsAdded;
     }
   }
+  // Authentic lists are kept even when they revoke the file's signer: they
+  // then reject a cached copy signed by it as well.
+  std::string listError;
+  if (listsAdded && !StoreRevocationLists(trust, cachePath, listError)) notes += " " + listError;
   const bool stored = StoreVerifiedDownload(bytes, trust, clock, cachePath, message);
   message += notes;
   return stored;

@@ -17,12 +17,12 @@ using DownloadProgress = std::function<bool(int64_t received, int64_t total)>;
 
 using DownloadDeadline = std::chrono::steady_clock::time_point;
 
-// Fetches `url` whole (at most MDS_MAX_FILE_BYTES), given up at `deadline`.
-// False, with one sentence in `error`, on any failure; a cancelled download
-// says so.
+// Fetches `url` whole (at most MDS_MAX_FILE_BYTES), given up at `deadline`
+// (then `*late` is set, when given). False, with one sentence in `error`, on
+// any failure; a cancelled download says so.
 bool DownloadMetadata(const std::string& url, std::vector<uint8_t>& bytes, std::string& error,
                       const DownloadProgress& progress = nullptr,
-                      DownloadDeadline deadline = DownloadDeadline::max());
+                      DownloadDeadline deadline = DownloadDeadline::max(), bool* late = nullptr);
 
 // Downloads from options.url (or DEFAULT_MDS_URL), verifies the file
 // against the built-in and named roots, downloads the revocation lists its

@@ -54,6 +54,19 @@ void LoadCachedRevocationLists(const std::string& cachePath, TrustStore& trust) 
   }
 }
 
+bool StoreRevocationLists(TrustStore& trust, const std::string& cachePath, std::string& message) {
+  const std::string path = MetadataCrlPath(cachePath);
+  std::string why;
+  if (cachePath.empty()) return true;
+  if (!MakeParentFolders(path)) {
+    why = std::strerror(errno);
+  } else {
+    WriteFileAtomically(path, trust.revocationLists().NewestPem(), true, &why);
+  }
+  if (!why.empty()) message = "The revocation lists cannot be stored in " + path + ": " + why + ".";
+  return why.empty();
+}
+
 bool LoadTrustRoots(const std::vector<std::string>& roots, TrustStore& trust, std::string& error) {
   for (const std::string& root : roots) {
     if (!trust.AddRootFile(root, error)) return false;
@@ -95,10 +108,9 @@ bool StoreVerifiedDownload(const std::vector<uint8_t>& bytes, TrustStore& trust,
     return false;
   }
   std::string why;
-  const std::string lists = trust.revocationLists().NewestPem();
   if (!MakeParentFolders(cachePath)) {
     why = std::strerror(errno);
-  } else if (lists.empty() || WriteFileAtomically(MetadataCrlPath(cachePath), lists, true, &why)) {
+  } else {
     WriteFileAtomically(cachePath, std::string(bytes.begin(), bytes.end()), true, &why);
   }
   if (!why.empty()) {

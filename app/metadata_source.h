@@ -37,6 +37,10 @@ std::string MetadataCrlPath(const std::string& cachePath);
 // when there are none).
 void LoadCachedRevocationLists(const std::string& cachePath, TrustStore& trust);
 
+// Keeps the newest list of each issuer `trust` holds beside `cachePath`,
+// whole or not at all. False, with one sentence, when they cannot be kept.
+bool StoreRevocationLists(TrustStore& trust, const std::string& cachePath, std::string& message);
+
 // The built-in roots and each named root file. False, with one sentence,
 // when a root file cannot be used.
 bool LoadTrustRoots(const std::vector<std::string>& roots, TrustStore& trust, std::string& error);
@@ -49,8 +53,7 @@ void LoadShownMetadata(const std::string& file, TrustStore& trust, const WallClo
 
 // Verifies downloaded bytes and, only when they are accepted, replaces the
 // cached copy: the bytes go to a new file beside it, which is then renamed
-// over it; the revocation lists `trust` holds are kept beside it first.
-// `message` says what happened. False when the bytes were rejected (a
+// over it. `message` says what happened. False when the bytes were rejected (a
 // revoked signer among the reasons), are older (a lower number) than an
 // accepted cached copy, or could not be stored; the cache is then unchanged.
 bool StoreVerifiedDownload(const std::vector<uint8_t>& bytes, TrustStore& trust,
