@@ -56,7 +56,7 @@ bool DownloadMetadata(const std::string& url, std::vector<uint8_t>& bytes, std::
   if (deadline != DownloadDeadline::max()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    timer.start(std::max<int64_t>(0, std::min<int64_t>(left.count(), INT32_MAX)));
+    timer.start(static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT32_MAX)));
   }
   if (!reply->isFinished()) loop.exec();
 
