@@ -156,8 +156,8 @@ TEST_F(KeyRecordTest, KeyOfAnotherMakerReplaysAsItself) {
   const std::string profile =
       Profile("other.json", R"({"devices": [{"vendorId": "1050", "productId": "0407"}]})");
   const std::string record = Path("other-record.json");
-  const ReportRun original =
-      Report({"--report", "--json", "--simulate", profile, "--all-vendors", "--record", record});
+  const ReportRun original = Report(
+      {"--report", "--json", "--simulate", profile, "--all-vendors", "--record", record});
   ASSERT_EQ(original.status, EXIT_KEY_SHOWN) << original.err;
   // No --all-vendors: the record names its key.
   const ReportRun replay = Report({"--report", "--json", "--simulate", record});
