@@ -39,6 +39,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       } else {
         line.mdsUrl = value;
       }
+    } else if (arg == "--mds-timeout") {
+      const std::string value = i + 1 < args.size() ? args[i + 1] : "";
+      const bool digits = !value.empty() && value.size() <= 9 &&
+                          value.find_first_not_of("0123456789") == std::string::npos;
+      if (!digits || std::stoi(value) == 0) {
+        line.error = "--mds-timeout needs a positive whole number of seconds";
+        return line;
+      }
+      line.mdsTimeoutSeconds = std::stoi(args[++i]);
     } else if (arg == "--record") {
       if (i + 1 >= args.size() || args[i + 1].empty()) {
         line.error = "--record needs a file";
@@ -81,6 +90,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     line.error = "--simulate takes a hidraw path or VID:PID with --device, not an address";
   }
   if (!line.mdsUrl.empty() && !line.mdsUpdate) line.error = "--mds-url needs --mds-update";
+  if (line.mdsTimeoutSeconds != 0 && !line.mdsUpdate) {
+    line.error = "--mds-timeout needs --mds-update";
+  }
   return line;
 }
 
@@ -91,7 +103,8 @@ std::string UsageText() {
          "                          [--fetch fido2|u2f [--pin-stdin]] [--record FILE [--force]]\n"
          "       quillmark --list [--json] [--all-vendors] [--device DEVICE]\n"
          "                        [--simulate [PROFILE]]\n"
-         "       quillmark --mds-update [--mds-url URL] [--mds-root FILE]...\n"
+         "       quillmark --mds-update [--mds-url URL] [--mds-timeout SECONDS]\n"
+         "                          [--mds-root FILE]...\n"
          "  every form also takes [--mds FILE] [--mds-root FILE]...\n"
          "\n"
          "Shows what a FIDO security key says about itself: its identity, the versions\n"
@@ -152,18 +165,26 @@ std::string UsageText() {
          "                       with --simulate, a path or ids of a simulated device\n"
          "  --mds FILE           the FIDO metadata file (BLOB) for the \"Metadata\" page;\n"
          "                       without it, the copy cached by --mds-update\n"
-         "  --mds-root FILE      also trust this root (PEM or DER) for metadata files\n"
+         "  --mds-root FILE      also trust this root (PEM or DER) for metadata files;\n"
+         "                       under it any signer name is taken, while under the\n"
+         "                       built-in roots only mds.fidoalliance.org may sign\n"
          "  --mds-update         download the metadata file into\n"
          "                       $XDG_CACHE_HOME/quillmark/mds.jwt, verify it, and\n"
-         "                       replace the cached copy only then; with --report the\n"
-         "                       report follows, else the program ends\n"
+         "                       replace the cached copy only then; the revocation\n"
+         "                       lists its signing chain names are fetched too, kept\n"
+         "                       in mds-crl.pem beside it and used offline; a revoked\n"
+         "                       signer is refused; with --report the report follows,\n"
+         "                       else the program ends\n"
          "  --mds-url URL        with --mds-update: download from URL instead of\n"
          "                       https://mds3.fidoalliance.org/\n"
+         "  --mds-timeout SECONDS\n"
+         "                       with --mds-update: give up the whole download (file\n"
+         "                       and lists) after SECONDS (300 when left out)\n"
          "  -h, --help           show this text\n"
          "\n"
          "Exit status: 0 when a key answered, 1 when none was found, the --device could\n"
          "not be reached or the --record file could not be written, 2 for bad arguments,\n"
          "3 when a key was found but did not answer; --mds-update alone: 0 when the\n"
-         "cached copy was replaced, 4 when not; --list: 0 when one or more interfaces\n"
-         "are listed, 1 when none.\n";
+         "cached copy was replaced, 4 when not (a download past --mds-timeout among\n"
+         "them); --list: 0 when one or more interfaces are listed, 1 when none.\n";
 }

@@ -27,7 +27,8 @@ struct CommandLine {
   std::vector<std::string> mdsRoots;
   std::string mdsUrl;
   bool mdsUpdate = false;
-  std::string error;  // why the arguments are bad; empty when they are good
+  int mdsTimeoutSeconds = 0;  // --mds-timeout SECONDS; 0: the default
+  std::string error;          // why the arguments are bad; empty when they are good
 };
 
 // `args` without the program name.

@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (line.list) return RunListCommand(line, std::cout, std::cerr);
-  const MetadataOptions metadata{line.mdsFile, line.mdsRoots, line.mdsUrl};
+  MetadataOptions metadata{line.mdsFile, line.mdsRoots, line.mdsUrl};
+  if (line.mdsTimeoutSeconds > 0) metadata.timeoutSeconds = line.mdsTimeoutSeconds;
   if (line.mdsUpdate) {
     bool stored = false;
     {

@@ -2,6 +2,7 @@
 // command around it. Needs a QCoreApplication; runs its own event loop.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -14,14 +15,21 @@
 // false to cancel.
 using DownloadProgress = std::function<bool(int64_t received, int64_t total)>;
 
-// Fetches `url` whole (at most MDS_MAX_FILE_BYTES). False, with one
-// sentence in `error`, on any failure; a cancelled download says so.
+using DownloadDeadline = std::chrono::steady_clock::time_point;
+
+// Fetches `url` whole (at most MDS_MAX_FILE_BYTES), given up at `deadline`
+// (then `*late` is set, when given). False, with one sentence in `error`, on
+// any failure; a cancelled download says so.
 bool DownloadMetadata(const std::string& url, std::vector<uint8_t>& bytes, std::string& error,
-                      const DownloadProgress& progress = nullptr);
+                      const DownloadProgress& progress = nullptr,
+                      DownloadDeadline deadline = DownloadDeadline::max(), bool* late = nullptr);
 
 // Downloads from options.url (or DEFAULT_MDS_URL), verifies the file
-// against the built-in and named roots, and replaces `cachePath` only when
-// it is accepted. One sentence in `message`. False when nothing was stored.
+// against the built-in and named roots, downloads the revocation lists its
+// signing chain names, and replaces `cachePath` (and the lists beside it)
+// only when the file is accepted. A list that cannot be had is said and
+// skipped. All of it within options.timeoutSeconds. `message` says what
+// happened. False when nothing was stored.
 bool UpdateMetadataCache(const MetadataOptions& options, const WallClock& clock,
                          const std::string& cachePath, std::string& message,
                          const DownloadProgress& progress = nullptr);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/record_file.h"
+#include "metadata/file_bytes.h"
 
 const char* const DEFAULT_MDS_URL = "https://mds3.fidoalliance.org/";
 
@@ -37,6 +38,35 @@ std::string MetadataCachePath() {
   return {};
 }
 
+std::string MetadataCrlPath(const std::string& cachePath) {
+  const size_t slash = cachePath.rfind('/');
+  return (slash == std::string::npos ? std::string() : cachePath.substr(0, slash + 1)) +
+         "mds-crl.pem";
+}
+
+void LoadCachedRevocationLists(const std::string& cachePath, TrustStore& trust) {
+  trust.revocationLists().Clear();
+  const std::string path = MetadataCrlPath(cachePath);
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!cachePath.empty() && Exists(path) && ReadFileBytes(path, MDS_MAX_FILE_BYTES, bytes, error)) {
+    trust.revocationLists().AddPemOrDer(bytes);
+  }
+}
+
+bool StoreRevocationLists(TrustStore& trust, const std::string& cachePath, std::string& message) {
+  const std::string path = MetadataCrlPath(cachePath);
+  std::string why;
+  if (cachePath.empty()) return true;
+  if (!MakeParentFolders(path)) {
+    why = std::strerror(errno);
+  } else {
+    WriteFileAtomically(path, trust.revocationLists().NewestPem(), true, &why);
+  }
+  if (!why.empty()) message = "The revocation lists cannot be stored in " + path + ": " + why + ".";
+  return why.empty();
+}
+
 bool LoadTrustRoots(const std::vector<std::string>& roots, TrustStore& trust, std::string& error) {
   for (const std::string& root : roots) {
     if (!trust.AddRootFile(root, error)) return false;
@@ -45,8 +75,9 @@ bool LoadTrustRoots(const std::vector<std::string>& roots, TrustStore& trust, st
 }
 
 void LoadShownMetadata(const std::string& file, TrustStore& trust, const WallClock& clock,
-                       MdsBlob& blob) {
-  const std::string path = file.empty() ? MetadataCachePath() : file;
+                       MdsBlob& blob, const std::string& cachePath) {
+  LoadCachedRevocationLists(cachePath, trust);
+  const std::string path = file.empty() ? cachePath : file;
   if (file.empty() && (path.empty() || !Exists(path))) {
     ClearMdsBlob(blob);
     return;
@@ -89,5 +120,6 @@ bool StoreVerifiedDownload(const std::vector<uint8_t>& bytes, TrustStore& trust,
   message = "Metadata no. " + std::to_string(blob.payload.number) + " (next update " +
             blob.payload.nextUpdate + ") stored in " + cachePath + ".";
   if (blob.verdict == MdsVerdict::kOutOfDate) message += " " + blob.message;
+  if (!blob.revocationChecked) message += " Its signing chain was not checked for revocation.";
   return true;
 }

@@ -23,6 +23,7 @@ const mbedtls_x509_crt_profile kProfile = {
 constexpr uint32_t kTimeFlags = MBEDTLS_X509_BADCERT_EXPIRED | MBEDTLS_X509_BADCERT_FUTURE;
 
 struct VerifiedCertificate {
+  mbedtls_x509_crt* certificate;
   int depth;
   std::string name;
   int64_t notBefore;
@@ -31,7 +32,8 @@ struct VerifiedCertificate {
 
 int CollectCertificate(void* context, mbedtls_x509_crt* certificate, int depth, uint32_t* flags) {
   auto* collected = static_cast<std::vector<VerifiedCertificate>*>(context);
-  collected->push_back({depth, DisplayNameOf(*certificate), UnixSecondsOf(certificate->valid_from),
+  collected->push_back({certificate, depth, DisplayNameOf(*certificate),
+                        UnixSecondsOf(certificate->valid_from),
                         UnixSecondsOf(certificate->valid_to)});
   // Validity is judged against the caller's clock, below.
   *flags &= ~kTimeFlags;
@@ -99,7 +101,7 @@ ChainCheck CheckCertificateChain(CertificateList& chain, CertificateList& roots,
   // A leaf that is itself one of the roots is trusted as it stands.
   for (mbedtls_x509_crt* root = roots.head(); root != nullptr; root = root->next) {
     if (root->raw.len != 0 && SameDer(*leaf, *root)) {
-      verified.push_back({0, DisplayNameOf(*leaf), UnixSecondsOf(leaf->valid_from),
+      verified.push_back({leaf, 0, DisplayNameOf(*leaf), UnixSecondsOf(leaf->valid_from),
                           UnixSecondsOf(leaf->valid_to)});
       break;
     }
@@ -125,6 +127,9 @@ ChainCheck CheckCertificateChain(CertificateList& chain, CertificateList& roots,
   std::sort(
       verified.begin(), verified.end(),
       [](const VerifiedCertificate& a, const VerifiedCertificate& b) { return a.depth < b.depth; });
+  for (const VerifiedCertificate& certificate : verified) {
+    check.path.push_back(certificate.certificate);
+  }
   for (auto it = verified.begin(); it != verified.end(); ++it) {
     if (nowUnixSeconds > it->notAfter) {
       check.timeProblem =

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "metadata/certificate_list.h"
 
@@ -19,6 +20,9 @@ struct ChainCheck {
   // the given time, as a clause ("the certificate X expired on 2022-05-14");
   // empty when every certificate is valid.
   std::string timeProblem;
+  // When trusted: the certificates verified, leaf first, the root reached
+  // last; they point into the lists given, and live as long as those.
+  std::vector<mbedtls_x509_crt*> path;
 };
 
 // `chain` must hold at least the leaf.

@@ -1,12 +1,15 @@
 #include "metadata/mds_blob.h"
 
+#include <algorithm>
 #include <exception>
 #include <string_view>
 
 #include "metadata/chain_check.h"
 #include "metadata/compact_jws.h"
+#include "metadata/crl_distribution_points.h"
 #include "metadata/file_bytes.h"
 #include "metadata/jws_signature.h"
+#include "metadata/metadata_signer.h"
 
 namespace {
 
@@ -19,8 +22,27 @@ void ClearMdsBlobImpl(MdsBlob& blob) {
   blob.signerProblem.clear();
   blob.nextUpdatePassed.clear();
   blob.revocationChecked = false;
+  blob.crlSources.clear();
   blob.index.Clear();
   blob.payload = MdsPayload();
+}
+
+constexpr size_t kMaxCrlAddresses = 8;
+
+// The distribution points of every certificate of `path` but its root.
+std::vector<MdsCrlSource> CrlSourcesOf(const std::vector<mbedtls_x509_crt*>& path) {
+  std::vector<MdsCrlSource> sources;
+  for (size_t i = 0; i + 1 < path.size(); ++i) {
+    const mbedtls_x509_buf& issuer = path[i + 1]->raw;
+    for (std::string& address : CrlDistributionPointsOf(*path[i])) {
+      const bool known = std::any_of(sources.begin(), sources.end(),
+                                     [&](const MdsCrlSource& s) { return s.address == address; });
+      if (sources.size() < kMaxCrlAddresses && !known) {
+        sources.push_back({std::move(address), {issuer.p, issuer.p + issuer.len}});
+      }
+    }
+  }
+  return sources;
 }
 
 void Reject(MdsBlob& blob, const std::string& clause) {
@@ -49,6 +71,13 @@ std::string Verify(const uint8_t* bytes, size_t length, TrustStore& trust, int64
   }
   const ChainCheck check = CheckCertificateChain(chain, trust.roots(), now);
   if (!check.trusted) return "its signing chain " + check.failure;
+  if (std::string problem =
+          MetadataSignerProblem(*chain.head(), trust.IsBuiltIn(*check.path.back()), check.rootName);
+      !problem.empty()) {
+    return problem;
+  }
+  const RevocationCheck revocation = CheckRevocation(check.path, trust.revocationLists(), now);
+  if (!revocation.revoked.empty()) return revocation.revoked;
 
   if (std::string error = ReadMdsPayload(jws.payload.data(), jws.payload.size(), blob.payload);
       !error.empty()) {
@@ -56,6 +85,8 @@ std::string Verify(const uint8_t* bytes, size_t length, TrustStore& trust, int64
   }
   blob.signerName = check.leafName;
   blob.rootName = check.rootName;
+  blob.revocationChecked = revocation.covered;
+  blob.crlSources = CrlSourcesOf(check.path);
   if (!check.timeProblem.empty()) {
     blob.outOfDateReason = check.timeProblem;
     blob.signerProblem =

@@ -19,6 +19,11 @@ enum class MdsVerdict {
   kCurrent,
 };
 
+struct MdsCrlSource {
+  std::string address;
+  std::vector<uint8_t> issuer;
+};
+
 // The largest file read; the published file is a few megabytes.
 constexpr size_t MDS_MAX_FILE_BYTES = 64u * 1024 * 1024;
 
@@ -39,8 +44,14 @@ struct MdsBlob {
   // Accepted only: the payload's nextUpdate ("YYYY-MM-DD") when it has
   // passed, else empty.
   std::string nextUpdatePassed;
-  // Accepted only: the signing chain was checked against revocation lists.
+  // Accepted only: every certificate of the signing chain below its root is
+  // covered by a current revocation list its issuer signed (a revoked one
+  // rejects the file).
   bool revocationChecked = false;
+  // Accepted only: where the lists that may revoke the signing chain are
+  // published (its certificates' CRL distribution points, http or https),
+  // each with the certificate (DER) that must have signed the list.
+  std::vector<MdsCrlSource> crlSources;
   MdsPayload payload;  // empty unless accepted
   MdsIndex index;
 

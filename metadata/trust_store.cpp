@@ -17,8 +17,27 @@ std::vector<uint8_t> TextBytes(const char* text) {
 
 TrustStore::TrustStore(bool withBuiltInRoots) {
   if (!withBuiltInRoots) return;
-  roots_.AddPemOrDer(TextBytes(BUILTIN_ROOT_GLOBALSIGN_R3));
-  roots_.AddPemOrDer(TextBytes(BUILTIN_ROOT_GLOBALSIGN_R46));
+  AddBuiltIn(TextBytes(BUILTIN_ROOT_GLOBALSIGN_R3));
+  AddBuiltIn(TextBytes(BUILTIN_ROOT_GLOBALSIGN_R46));
+}
+
+TrustStore::TrustStore(const std::vector<std::vector<uint8_t>>& builtInRoots) {
+  for (const std::vector<uint8_t>& root : builtInRoots) AddBuiltIn(root);
+}
+
+void TrustStore::AddBuiltIn(const std::vector<uint8_t>& pemOrDer) {
+  roots_.AddPemOrDer(pemOrDer);
+  builtIn_.AddPemOrDer(pemOrDer);
+}
+
+bool TrustStore::IsBuiltIn(const mbedtls_x509_crt& root) {
+  for (const mbedtls_x509_crt* known = builtIn_.head(); known != nullptr; known = known->next) {
+    if (known->raw.len == root.raw.len && known->raw.len != 0 &&
+        std::memcmp(known->raw.p, root.raw.p, root.raw.len) == 0) {
+      return true;
+    }
+  }
+  return false;
 }
 
 bool TrustStore::AddRootFile(const std::string& path, std::string& error) {

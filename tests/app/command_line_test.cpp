@@ -112,4 +112,27 @@ TEST(CommandLineTest, DeviceTakesOneValueOfTheGrammar) {
   EXPECT_NE(UsageText().find("--device DEVICE"), std::string::npos);
 }
 
+TEST(CommandLineTest, MdsTimeoutIsPositiveSecondsWithMdsUpdate) {
+  const struct {
+    std::vector<std::string> args;
+    int seconds;  // -1: refused; 0: not given
+  } cases[] = {
+      {{"--mds-update", "--mds-timeout", "2"}, 2},
+      {{"--mds-update"}, 0},
+      {{"--mds-update", "--mds-timeout", "0"}, -1},
+      {{"--mds-update", "--mds-timeout", "-5"}, -1},
+      {{"--mds-update", "--mds-timeout", "1e3"}, -1},
+      {{"--mds-update", "--mds-timeout", "9999999999"}, -1},
+      {{"--mds-update", "--mds-timeout"}, -1},
+      {{"--report", "--mds-timeout", "2"}, -1},
+  };
+  for (const auto& c : cases) {
+    const CommandLine line = ParseCommandLine(c.args);
+    EXPECT_EQ(line.error.empty(), c.seconds >= 0) << c.args.back();
+    if (line.error.empty()) {
+      EXPECT_EQ(line.mdsTimeoutSeconds, c.seconds);
+    }
+  }
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <string>
 
 // Answers every request with one fixed status and body, then closes.
@@ -33,6 +34,7 @@ class LoopbackServer {
   std::string Url() const {
     return "http://127.0.0.1:" + std::to_string(server_.serverPort()) + "/mds.jwt";
   }
+  void SetBody(QByteArray body) { body_ = std::move(body); }
   int requests = 0;
 
  private:
@@ -40,4 +42,27 @@ class LoopbackServer {
   int status_;
   QByteArray body_;
   QByteArray request_;
+};
+
+// Promises a large body and then sends one byte of it every half second, so
+// that only a deadline on the whole download ends it.
+class DrippingServer {
+ public:
+  DrippingServer() {
+    server_.listen(QHostAddress::LocalHost, 0);
+    QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+      while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+        auto* timer = new QTimer(socket);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+        timer->start(500);
+      }
+    });
+  }
+  std::string Url() const {
+    return "http://127.0.0.1:" + std::to_string(server_.serverPort()) + "/mds.jwt";
+  }
+
+ private:
+  QTcpServer server_;
 };

@@ -7,6 +7,7 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -39,6 +40,20 @@ class MetadataDownloadTest : public ::testing::Test {
     char folder[] = "/tmp/quillmark-cache-XXXXXX";
     cache_ = std::string(mkdtemp(folder)) + "/quillmark/mds.jwt";
   }
+  // A signer of the test root whose certificate names `crlUrl`.
+  std::vector<uint8_t> SignerListedAt(const std::string& crlUrl) {
+    return IssueCertificate({"CN=Test BLOB Signer",
+                             "C=US,O=Test Metadata Publisher,CN=Test Metadata Root",
+                             &world_->ecSignerKey,
+                             &world_->rootKey,
+                             "20240101000000",
+                             "20251231235959",
+                             false,
+                             0,
+                             "",
+                             {crlUrl}},
+                            world_->random);
+  }
   std::string Cached() const {
     std::vector<uint8_t> bytes;
     std::string error;
@@ -60,7 +75,8 @@ TEST_F(MetadataDownloadTest, VerifiedFileReplacesTheCacheOthersLeaveItAlone) {
     options_.url = server.Url();
     ASSERT_TRUE(UpdateMetadataCache(options_, clock_, cache_, message)) << message;
     EXPECT_EQ(server.requests, 1);
-    EXPECT_EQ(message, "Metadata no. 7 (next update 2024-07-01) stored in " + cache_ + ".");
+    EXPECT_EQ(message, "Metadata no. 7 (next update 2024-07-01) stored in " + cache_ +
+                           ". Its signing chain was not checked for revocation.");
     EXPECT_EQ(Cached(), good_);
   }
   std::string tampered = good_;
@@ -144,6 +160,79 @@ TEST_F(MetadataDownloadTest, UpdateCommandWritesToTheXdgCache) {
   EXPECT_NE(err.str().find("out of date"), std::string::npos) << err.str();
   cache_ = MetadataCachePath();
   EXPECT_EQ(Cached(), good_);
+}
+
+// The signer's revocation list comes from where its certificate says; one
+// that revokes it refuses the update and, kept, rejects the cached copy
+// offline too; one that cannot be had is said.
+TEST_F(MetadataDownloadTest, RevocationListsOfTheSigner) {
+  TestMdsWorld& w = *world_;
+  LoopbackServer lists(200, {});
+  const std::vector<uint8_t> signer = SignerListedAt(lists.Url());
+  const std::string blob = w.BlobSignedBy(TestPayload(Json::array()), signer, w.ecSignerKey);
+  const auto serve = [&](const char* thisUpdate, bool revoke) {
+    const std::vector<uint8_t> crl = IssueCrl(
+        w.root, w.rootKey, thisUpdate, "240701000000",
+        revoke ? std::vector<std::vector<uint8_t>>{signer} : std::vector<std::vector<uint8_t>>{},
+        "240520000000", w.random);
+    lists.SetBody(QByteArray(reinterpret_cast<const char*>(crl.data()), crl.size()));
+  };
+  LoopbackServer file(200, QByteArray::fromStdString(blob));
+  options_.url = file.Url();
+  TrustStore trust(false);
+  const std::string rootPem = w.RootPem();
+  trust.AddRoot(std::vector<uint8_t>(rootPem.begin(), rootPem.end()));
+  std::string message;
+  MdsBlob shown;
+
+  serve("240501000000", false);
+  ASSERT_TRUE(UpdateMetadataCache(options_, clock_, cache_, message)) << message;
+  EXPECT_EQ(lists.requests, 1);
+  LoadShownMetadata("", trust, clock_, shown, cache_);
+  EXPECT_EQ(shown.verdict, MdsVerdict::kCurrent) << shown.message;
+  EXPECT_TRUE(shown.revocationChecked);
+
+  serve("240525000000", true);
+  const std::string revoked =
+      "rejected: the certificate Test BLOB Signer of its signing chain was revoked on 2024-05-20.";
+  EXPECT_FALSE(UpdateMetadataCache(options_, clock_, cache_, message));
+  EXPECT_EQ(message,
+            "The downloaded metadata file is " + revoked + " The cached copy is unchanged.");
+  EXPECT_EQ(Cached(), blob);
+  LoadShownMetadata("", trust, clock_, shown, cache_);
+  EXPECT_EQ(shown.message, "The metadata file is " + revoked);
+
+  const std::string unreachable = w.BlobSignedBy(
+      TestPayload(Json::array()), SignerListedAt("http://127.0.0.1:1/root.crl"), w.ecSignerKey);
+  LoopbackServer other(200, QByteArray::fromStdString(unreachable));
+  options_.url = other.Url();
+  EXPECT_TRUE(UpdateMetadataCache(options_, clock_, cache_, message));
+  EXPECT_NE(message.find("The download from http://127.0.0.1:1/root.crl failed"), std::string::npos)
+      << message;
+}
+
+// The deadline holds for the file and for its lists, however slowly bytes
+// keep coming.
+TEST_F(MetadataDownloadTest, DeadlineBoundsTheWholeUpdate) {
+  DrippingServer dripping;
+  const std::string slowListBlob = world_->BlobSignedBy(
+      TestPayload(Json::array()), SignerListedAt(dripping.Url()), world_->ecSignerKey);
+  LoopbackServer fast(200, QByteArray::fromStdString(slowListBlob));
+  options_.timeoutSeconds = 2;
+  for (const std::string& url : {dripping.Url(), fast.Url()}) {
+    SCOPED_TRACE(url);
+    options_.url = url;
+    std::string message;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(UpdateMetadataCache(options_, clock_, cache_, message));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(1900));
+    EXPECT_LT(took, std::chrono::seconds(5));
+    EXPECT_EQ(message,
+              "The metadata download did not finish within 2 seconds; the cached copy is "
+              "unchanged.");
+    EXPECT_EQ(Cached(), "(none)");
+  }
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <functional>
 
 #include "metadata/mds_blob.h"
+
+#include <mbedtls/x509.h>
 #include "tests/metadata/mds_test_pki.h"
 
 namespace {
@@ -267,6 +269,117 @@ TEST_F(MdsBlobTest, AddedRootFileIsTrusted) {
   std::string error;
   EXPECT_FALSE(TrustStore().AddRootFile("/nonexistent/root.pem", error));
   EXPECT_NE(error.find("cannot be opened"), std::string::npos);
+}
+
+// Under a built-in root only the metadata service's own name signs; under a
+// root the user names, any name does; digitalSignature is needed under both.
+TEST_F(MdsBlobTest, SignerNameAndKeyUsage) {
+  TestMdsWorld& w = World();
+  const std::string root = "C=US,O=Test Metadata Publisher,CN=Test Metadata Root";
+  const unsigned signing = MBEDTLS_X509_KU_DIGITAL_SIGNATURE | MBEDTLS_X509_KU_KEY_ENCIPHERMENT;
+  struct Case {
+    const char* subject;
+    const char* dnsName;
+    unsigned usage;
+    bool builtIn;
+    const char* rejection;  // empty: accepted
+  } cases[] = {
+      {"CN=mds.fidoalliance.org", "", signing, true, ""},
+      {"CN=MDS.FidoAlliance.org", "", 0, true, ""},
+      {"CN=Metadata Signer", "mds.fidoalliance.org", 0, true, ""},
+      {"CN=*.fidoalliance.org", "*.fidoalliance.org", 0, true, "is not mds.fidoalliance.org"},
+      {"CN=Test BLOB Signer", "", 0, true,
+       "its signer Test BLOB Signer is not mds.fidoalliance.org, the only signer trusted under the "
+       "built-in root Test Metadata Root"},
+      {"CN=Test BLOB Signer", "", 0, false, ""},
+      {"CN=mds.fidoalliance.org", "", MBEDTLS_X509_KU_KEY_ENCIPHERMENT, true,
+       "its signer mds.fidoalliance.org may not make digital signatures"},
+      {"CN=Test BLOB Signer", "", MBEDTLS_X509_KU_KEY_CERT_SIGN, false,
+       "may not make digital signatures"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.subject) + (c.builtIn ? " under a built-in root" : ""));
+    const std::vector<uint8_t> signer =
+        IssueCertificate({c.subject, root, &w.ecSignerKey, &w.rootKey, "20240101000000",
+                          "20251231235959", false, c.usage, c.dnsName},
+                         w.random);
+    const std::string text =
+        w.BlobSignedBy(TestPayload(Json::array({YubiLikeEntry()})), signer, w.ecSignerKey);
+    TrustStore builtIn({w.root});
+    TrustStore& trust = c.builtIn ? builtIn : trust_;
+    LoadMdsBlob(reinterpret_cast<const uint8_t*>(text.data()), text.size(), trust,
+                FixedWallClock(TEST_NOW), blob_);
+    if (c.rejection[0] == '\0') {
+      EXPECT_EQ(blob_.verdict, MdsVerdict::kCurrent) << blob_.message;
+    } else {
+      EXPECT_EQ(blob_.verdict, MdsVerdict::kRejected);
+      EXPECT_NE(blob_.message.find(c.rejection), std::string::npos) << blob_.message;
+    }
+  }
+}
+
+// Any list the issuer signed revokes, however old; only a current one
+// counts as a check.
+TEST_F(MdsBlobTest, RevocationListsOfTheSigningChain) {
+  TestMdsWorld& w = World();
+  const std::string url = "http://crl.test/root.crl";
+  const std::vector<uint8_t> signer =
+      IssueCertificate({"CN=Test BLOB Signer",
+                        "C=US,O=Test Metadata Publisher,CN=Test Metadata Root",
+                        &w.ecSignerKey,
+                        &w.rootKey,
+                        "20240101000000",
+                        "20251231235959",
+                        false,
+                        0,
+                        "",
+                        {url}},
+                       w.random);
+  const std::string text =
+      w.BlobSignedBy(TestPayload(Json::array({YubiLikeEntry()})), signer, w.ecSignerKey);
+  const auto crl = [&](const std::vector<uint8_t>& issuer, TestKey& key, const char* from,
+                       const char* to, bool revoke) {
+    return IssueCrl(
+        issuer, key, from, to,
+        revoke ? std::vector<std::vector<uint8_t>>{signer} : std::vector<std::vector<uint8_t>>{},
+        "240515120000", w.random);
+  };
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> list;
+    MdsVerdict verdict;
+    bool checked;
+  } cases[] = {
+      {"no list", {}, MdsVerdict::kCurrent, false},
+      {"current list", crl(w.root, w.rootKey, "240501000000", "240701000000", false),
+       MdsVerdict::kCurrent, true},
+      {"stale list", crl(w.root, w.rootKey, "240101000000", "240301000000", false),
+       MdsVerdict::kCurrent, false},
+      {"list of the same name by another key",
+       crl(w.strangerRoot, w.strangerKey, "240501000000", "240701000000", true),
+       MdsVerdict::kCurrent, false},
+      {"stale list revoking it", crl(w.root, w.rootKey, "240101000000", "240301000000", true),
+       MdsVerdict::kRejected, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    trust_.revocationLists().Clear();
+    if (!c.list.empty()) {
+      ASSERT_EQ(trust_.revocationLists().AddPemOrDer(c.list), 1u);
+    }
+    Load(text);
+    EXPECT_EQ(blob_.verdict, c.verdict) << blob_.message;
+    EXPECT_EQ(blob_.revocationChecked, c.checked);
+    if (c.verdict == MdsVerdict::kRejected) {
+      EXPECT_EQ(blob_.message,
+                "The metadata file is rejected: the certificate Test BLOB Signer of its signing "
+                "chain was revoked on 2024-05-15.");
+    } else {
+      ASSERT_EQ(blob_.crlSources.size(), 1u);
+      EXPECT_EQ(blob_.crlSources[0].address, url);
+      EXPECT_EQ(blob_.crlSources[0].issuer, w.root);
+    }
+  }
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 #include "metadata/certificate_list.h"
 #include "metadata/chain_check.h"
 #include "metadata/compact_jws.h"
+#include "metadata/crl_distribution_points.h"
 #include "metadata/file_bytes.h"
 #include "metadata/mds_blob.h"
 #include "metadata/metadata_page.h"
+#include "metadata/metadata_signer.h"
 
 namespace {
 
@@ -77,6 +79,10 @@ TEST(MdsRealFiles, ProductionBlobs) {
     EXPECT_EQ(blob.payload.nextUpdate, c.nextUpdate);
     EXPECT_EQ(blob.signerName, "mds.fidoalliance.org");
     EXPECT_EQ(blob.rootName, "GlobalSign Root CA - R3");
+    ASSERT_EQ(blob.crlSources.size(), 2u);
+    EXPECT_EQ(blob.crlSources[0].address, "http://crl.globalsign.com/gs/gsextendvalsha2g3r3.crl");
+    EXPECT_EQ(blob.crlSources[1].address, "http://crl.globalsign.com/root-r3.crl");
+    EXPECT_FALSE(blob.revocationChecked);
     const Counts counts = CountEntries(blob.payload);
     EXPECT_EQ(counts.entries, c.counts.entries);
     EXPECT_EQ(counts.withAaguid, c.counts.withAaguid);
@@ -212,6 +218,11 @@ TEST(MdsRealFiles, HeaderOfBlob279ChainsToR46AndThroughTheCrossCertificateToR3) 
     EXPECT_EQ(check.leafName, "mds.fidoalliance.org");
     EXPECT_EQ(check.rootName, "GlobalSign Root R46");
     EXPECT_EQ(check.timeProblem, "");
+    EXPECT_TRUE(trust.IsBuiltIn(*check.path.back()));
+    EXPECT_EQ(MetadataSignerProblem(*chain.head(), true, check.rootName), "");
+    ASSERT_EQ(check.path.size(), 3u);  // the cross certificate is not needed
+    EXPECT_EQ(CrlDistributionPointsOf(*check.path[1]),
+              std::vector<std::string>{"http://crl.globalsign.com/rootr46.crl"});
     const ChainCheck later = CheckCertificateChain(chain, trust.roots(), UnixSecondsOf(2027, 4, 1));
     EXPECT_EQ(later.timeProblem, "the certificate mds.fidoalliance.org expired on 2027-03-08");
   }

@@ -2,6 +2,7 @@
 
 #include <mbedtls/base64.h>
 #include <mbedtls/ecdsa.h>
+#include <mbedtls/oid.h>
 #include <mbedtls/pem.h>
 #include <mbedtls/sha256.h>
 #include <mbedtls/x509_crt.h>
@@ -44,6 +45,29 @@ Q1urfRYT/OWv3Ni8hEE/GtgM4soydE4qOEHSa3qpJmWxgsmfNVU5FQ==
 -----END RSA PRIVATE KEY-----
 )";
 
+namespace {
+
+std::vector<uint8_t> Concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// One DER element.
+std::vector<uint8_t> Tlv(uint8_t tag, const std::vector<uint8_t>& content) {
+  std::vector<uint8_t> out{tag};
+  const size_t n = content.size();
+  if (n < 0x80) {
+    out.push_back(static_cast<uint8_t>(n));
+  } else if (n < 0x100) {
+    out.insert(out.end(), {0x81, static_cast<uint8_t>(n)});
+  } else {
+    out.insert(out.end(), {0x82, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
+  }
+  return Concat(out, content);
+}
+
+}  // namespace
+
 TestKey::TestKey() { mbedtls_pk_init(&pk_); }
 
 TestKey::~TestKey() { mbedtls_pk_free(&pk_); }
@@ -81,9 +105,30 @@ std::vector<uint8_t> IssueCertificate(const CertificateOrder& order, SimRandom& 
             mbedtls_x509write_crt_set_subject_name(&writer, order.subject.c_str()) == 0 &&
             mbedtls_x509write_crt_set_issuer_name(&writer, order.issuer.c_str()) == 0 &&
             mbedtls_x509write_crt_set_basic_constraints(&writer, order.ca ? 1 : 0, -1) == 0;
-  if (ok && order.ca) {
-    ok = mbedtls_x509write_crt_set_key_usage(
-             &writer, MBEDTLS_X509_KU_KEY_CERT_SIGN | MBEDTLS_X509_KU_CRL_SIGN) == 0;
+  const unsigned usage = order.keyUsage != 0 ? order.keyUsage
+                         : order.ca ? MBEDTLS_X509_KU_KEY_CERT_SIGN | MBEDTLS_X509_KU_CRL_SIGN
+                                    : 0;
+  if (ok && usage != 0) {
+    ok = mbedtls_x509write_crt_set_key_usage(&writer, static_cast<unsigned char>(usage)) == 0;
+  }
+  if (ok && !order.dnsName.empty()) {
+    const std::vector<uint8_t> names =
+        Tlv(0x30, Tlv(0x82, {order.dnsName.begin(), order.dnsName.end()}));
+    ok = mbedtls_x509write_crt_set_extension(&writer, MBEDTLS_OID_SUBJECT_ALT_NAME,
+                                             MBEDTLS_OID_SIZE(MBEDTLS_OID_SUBJECT_ALT_NAME), 0,
+                                             names.data(), names.size()) == 0;
+  }
+  if (ok && !order.crlUrls.empty()) {
+    std::vector<uint8_t> points;
+    for (const std::string& url : order.crlUrls) {
+      const std::vector<uint8_t> point =
+          Tlv(0x30, Tlv(0xA0, Tlv(0xA0, Tlv(0x86, {url.begin(), url.end()}))));
+      points.insert(points.end(), point.begin(), point.end());
+    }
+    const std::vector<uint8_t> value = Tlv(0x30, points);
+    ok = mbedtls_x509write_crt_set_extension(&writer, MBEDTLS_OID_CRL_DISTRIBUTION_POINTS,
+                                             MBEDTLS_OID_SIZE(MBEDTLS_OID_CRL_DISTRIBUTION_POINTS),
+                                             0, value.data(), value.size()) == 0;
   }
   std::vector<uint8_t> der;
   if (ok) {
@@ -95,6 +140,51 @@ std::vector<uint8_t> IssueCertificate(const CertificateOrder& order, SimRandom& 
   mbedtls_mpi_free(&serial);
   mbedtls_x509write_crt_free(&writer);
   return der;
+}
+
+std::vector<uint8_t> IssueCrl(const std::vector<uint8_t>& issuer, TestKey& issuerKey,
+                              const std::string& thisUpdate, const std::string& nextUpdate,
+                              const std::vector<std::vector<uint8_t>>& revoked,
+                              const std::string& revokedOn, SimRandom& random) {
+  const auto utcTime = [](const std::string& time) {
+    const std::string text = time + "Z";
+    return Tlv(0x17, {text.begin(), text.end()});
+  };
+  const bool ec = mbedtls_pk_get_type(issuerKey.pk()) == MBEDTLS_PK_ECKEY;
+  // ecdsa-with-SHA256 or sha256WithRSAEncryption (with its NULL).
+  const std::vector<uint8_t> algorithm =
+      ec ? Tlv(0x30, Tlv(0x06, {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x03, 0x02}))
+         : Tlv(0x30, Concat(Tlv(0x06, {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x0B}),
+                            {0x05, 0x00}));
+  mbedtls_x509_crt parsed;
+  mbedtls_x509_crt_init(&parsed);
+  mbedtls_x509_crt_parse_der(&parsed, issuer.data(), issuer.size());
+  const std::vector<uint8_t> name(parsed.subject_raw.p,
+                                  parsed.subject_raw.p + parsed.subject_raw.len);
+  mbedtls_x509_crt_free(&parsed);
+  std::vector<uint8_t> entries;
+  for (const std::vector<uint8_t>& certificate : revoked) {
+    mbedtls_x509_crt one;
+    mbedtls_x509_crt_init(&one);
+    mbedtls_x509_crt_parse_der(&one, certificate.data(), certificate.size());
+    entries =
+        Concat(entries, Tlv(0x30, Concat(Tlv(0x02, {one.serial.p, one.serial.p + one.serial.len}),
+                                         utcTime(revokedOn))));
+    mbedtls_x509_crt_free(&one);
+  }
+  std::vector<uint8_t> tbs = Concat(Tlv(0x02, {0x01}), algorithm);
+  tbs = Concat(tbs, Concat(name, Concat(utcTime(thisUpdate), utcTime(nextUpdate))));
+  if (!entries.empty()) tbs = Concat(tbs, Tlv(0x30, entries));
+  tbs = Tlv(0x30, tbs);
+  uint8_t hash[32];
+  mbedtls_sha256_ret(tbs.data(), tbs.size(), hash, 0);
+  std::vector<uint8_t> signature(MBEDTLS_PK_SIGNATURE_MAX_SIZE);
+  size_t length = 0;
+  mbedtls_pk_sign(issuerKey.pk(), MBEDTLS_MD_SHA256, hash, sizeof hash, signature.data(), &length,
+                  SimRandom::Generate, &random);
+  signature.resize(length);
+  signature.insert(signature.begin(), 0x00);  // no unused bits
+  return Tlv(0x30, Concat(tbs, Concat(algorithm, Tlv(0x03, signature))));
 }
 
 std::string Base64Of(const std::vector<uint8_t>& bytes) {
@@ -179,6 +269,13 @@ std::string TestMdsWorld::Blob(const nlohmann::json& payload, JwsAlgorithm algor
   TestKey& key = byStranger ? strangerSignerKey : rsa ? rsaSignerKey : ecSignerKey;
   return SignCompactJws(header.dump(), payload.dump(),
                         rsa ? JwsAlgorithm::kRs256 : JwsAlgorithm::kEs256, key, random);
+}
+
+std::string TestMdsWorld::BlobSignedBy(const nlohmann::json& payload,
+                                       const std::vector<uint8_t>& signer, TestKey& key) {
+  const nlohmann::json header = {
+      {"alg", "ES256"}, {"typ", "JWT"}, {"x5c", {Base64Of(signer), Base64Of(root)}}};
+  return SignCompactJws(header.dump(), payload.dump(), JwsAlgorithm::kEs256, key, random);
 }
 
 std::string TestMdsWorld::RootPem() const {

@@ -36,9 +36,20 @@ struct CertificateOrder {
   std::string notBefore;  // "YYYYMMDDhhmmss"
   std::string notAfter;
   bool ca;
+  // Key usage bits (MBEDTLS_X509_KU_*); 0: none given, or a CA's usual.
+  unsigned keyUsage = 0;
+  std::string dnsName = {};               // a DNS subjectAltName, when set
+  std::vector<std::string> crlUrls = {};  // CRL distribution points
 };
 
 std::vector<uint8_t> IssueCertificate(const CertificateOrder& order, SimRandom& random);
+
+// A v2 CRL signed by `issuerKey` (EC or RSA) in the name of `issuer`,
+// listing each of `revoked` as revoked on `revokedOn`; times "YYMMDDhhmmss".
+std::vector<uint8_t> IssueCrl(const std::vector<uint8_t>& issuer, TestKey& issuerKey,
+                              const std::string& thisUpdate, const std::string& nextUpdate,
+                              const std::vector<std::vector<uint8_t>>& revoked,
+                              const std::string& revokedOn, SimRandom& random);
 
 std::string Base64UrlOf(const std::string& bytes);
 std::string Base64Of(const std::vector<uint8_t>& bytes);
@@ -58,6 +69,10 @@ struct TestMdsWorld {
   TestMdsWorld();
   // The BLOB text of `payload` signed by the chosen signer.
   std::string Blob(const nlohmann::json& payload, JwsAlgorithm algorithm, bool byStranger = false);
+  // The BLOB text of `payload` signed ES256 by `signer` (issued under the
+  // root, its key `key`), with the root in its chain.
+  std::string BlobSignedBy(const nlohmann::json& payload, const std::vector<uint8_t>& signer,
+                           TestKey& key);
   std::string RootPem() const;
 };
 
