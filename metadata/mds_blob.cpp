@@ -45,6 +45,23 @@ std::vector<MdsCrlSource> CrlSourcesOf(const std::vector<mbedtls_x509_crt*>& pat
   return sources;
 }
 
+// A signing chain that expired says when the file's signature stopped
+// counting; one not valid yet says which certificate.
+std::string SignerTimeProblem(const ChainCheck& check, int64_t now) {
+  const mbedtls_x509_crt* expired = nullptr;
+  for (const mbedtls_x509_crt* certificate : check.path) {
+    if (now > UnixSecondsOf(certificate->valid_to) &&
+        (expired == nullptr ||
+         UnixSecondsOf(certificate->valid_to) < UnixSecondsOf(expired->valid_to))) {
+      expired = certificate;
+    }
+  }
+  if (expired == nullptr)
+    return "the metadata's signing chain is not valid now (" + check.timeProblem + ")";
+  return "the metadata's signature expired on " + FormatIsoDate(UnixSecondsOf(expired->valid_to)) +
+         " (the certificate " + DisplayNameOf(*expired) + " of its signing chain): update it";
+}
+
 void Reject(MdsBlob& blob, const std::string& clause) {
   ClearMdsBlobImpl(blob);
   blob.verdict = MdsVerdict::kRejected;
@@ -89,8 +106,7 @@ std::string Verify(const uint8_t* bytes, size_t length, TrustStore& trust, int64
   blob.crlSources = CrlSourcesOf(check.path);
   if (!check.timeProblem.empty()) {
     blob.outOfDateReason = check.timeProblem;
-    blob.signerProblem =
-        "the metadata's signing chain is not valid now (" + check.timeProblem + "): update it";
+    blob.signerProblem = SignerTimeProblem(check, now);
   } else if (now >= blob.payload.nextUpdateUnixSeconds) {
     blob.outOfDateReason = "its next update was due on " + blob.payload.nextUpdate;
   }
