@@ -1,13 +1,15 @@
-// The FIDO2 fetch: a makeCredential for a fixed test relying party and user,
-// with a PIN token when the key has a PIN, and every certificate of the
-// answer's x5c (at most three).
+// The FIDO2 fetch: a makeCredential for a fixed test relying party and user
+// over a fresh client data hash, with a PIN token when the key has a PIN, and
+// every certificate of the answer's x5c (at most three).
 #include <mbedtls/platform_util.h>
 
 #include <cstring>
 #include <string>
 
+#include "attestation/attestation_proof.h"
 #include "attestation/certificate_display.h"
 #include "attestation/certificate_fetch.h"
+#include "attestation/fresh_challenge.h"
 #include "attestation/make_credential_answer.h"
 #include "attestation/pin_protocol.h"
 #include "attestation/tab_state.h"
@@ -17,9 +19,6 @@
 #include "transport/key_device.h"
 #include "transport/status_text.h"
 
-const uint8_t TestClientDataHash[32] = {
-    0x68, 0x71, 0x34, 0x96, 0x82, 0x22, 0xEC, 0x17, 0x20, 0x2E, 0x42, 0x50, 0x5F, 0x8E, 0xD2, 0xB1,
-    0x6A, 0xE2, 0x2F, 0x16, 0xBB, 0x05, 0xB8, 0x8C, 0x25, 0xDB, 0x9E, 0x60, 0x26, 0x45, 0xF1, 0x41};
 const uint8_t TestUserId[32] = {0x01, 0xB6, 0x5E, 0xBF, 0x91, 0x47, 0x24, 0xC5, 0xFC, 0x50, 0xBE,
                                 0x4E, 0x9F, 0xF2, 0xE6, 0x17, 0x87, 0xFE, 0x97, 0xF8, 0xF0, 0xB1,
                                 0x54, 0x43, 0x44, 0x31, 0x6E, 0xCD, 0x24, 0x92, 0x5F, 0x01};
@@ -33,7 +32,7 @@ namespace {
 constexpr uint32_t kMakeCredentialAnswerRoom = 5000;
 // authData followed by the client data hash.
 constexpr uint32_t kSignedDataCapacity = 1000;
-static_assert(MAKE_CREDENTIAL_MAX_AUTH_DATA + sizeof TestClientDataHash == kSignedDataCapacity);
+static_assert(MAKE_CREDENTIAL_MAX_AUTH_DATA + CHALLENGE_LENGTH == kSignedDataCapacity);
 constexpr int kCertificatesShown = 3;
 
 const uint8_t kSelectFido[] = {0x00, 0xA4, 0x04, 0x00, 0x08, 0xA0, 0x00,
@@ -46,14 +45,15 @@ void WriteTextPair(CborWriter& writer, const char* key, const char* value) {
 
 }  // namespace
 
-uint32_t BuildMakeCredentialRequest(uint8_t* request, const uint8_t* pinAuth) {
+uint32_t BuildMakeCredentialRequest(uint8_t* request, const uint8_t* clientDataHash,
+                                    const uint8_t* pinAuth) {
   std::memset(request, 0, CTAP_REQUEST_BUFFER_SIZE);
   request[0] = 0x01;  // authenticatorMakeCredential
   CborWriter writer(request + 1, CTAP_REQUEST_BUFFER_SIZE - 1);
   writer.WriteMap(pinAuth != nullptr ? 6 : 4);
 
   writer.WriteInt(1);  // clientDataHash
-  writer.WriteBytes(TestClientDataHash, sizeof TestClientDataHash);
+  writer.WriteBytes(clientDataHash, CHALLENGE_LENGTH);
 
   writer.WriteInt(2);  // rp
   writer.WriteMap(2);
@@ -92,6 +92,13 @@ void FetchFido2Certificates(QuillmarkModel& model, UserPrompt& prompt) {
   uint32_t selectLength = sizeof selectAnswer;
   KeySendApdu(kSelectFido, sizeof kSelectFido, selectAnswer, &selectLength, CTAPHID_CBOR);
 
+  uint8_t clientDataHash[CHALLENGE_LENGTH];
+  std::string problem;
+  if (!FreshChallenge(clientDataHash, problem)) {
+    prompt.Message(problem, PromptIcon::kError, true);
+    return;
+  }
+
   uint8_t pinAuth[16] = {};
   const bool withPin = keyHasPin;
   if (withPin) {
@@ -106,12 +113,13 @@ void FetchFido2Certificates(QuillmarkModel& model, UserPrompt& prompt) {
       mbedtls_platform_zeroize(token, sizeof token);
       return;
     }
-    ComputePinAuth(token, tokenLength, TestClientDataHash, pinAuth);
+    ComputePinAuth(token, tokenLength, clientDataHash, pinAuth);
     mbedtls_platform_zeroize(token, sizeof token);
   }
 
   uint8_t request[CTAP_REQUEST_BUFFER_SIZE];
-  const uint32_t requestLength = BuildMakeCredentialRequest(request, withPin ? pinAuth : nullptr);
+  const uint32_t requestLength =
+      BuildMakeCredentialRequest(request, clientDataHash, withPin ? pinAuth : nullptr);
   uint8_t answer[kMakeCredentialAnswerRoom];
   std::memset(answer, 0, sizeof answer);
   uint32_t answerLength = sizeof answer;
@@ -129,8 +137,8 @@ void FetchFido2Certificates(QuillmarkModel& model, UserPrompt& prompt) {
   }
   uint8_t signedData[kSignedDataCapacity] = {};
   std::memcpy(signedData, read.authData, read.authDataLength);
-  std::memcpy(signedData + read.authDataLength, TestClientDataHash, sizeof TestClientDataHash);
-  const uint32_t signedLength = read.authDataLength + sizeof TestClientDataHash;
+  std::memcpy(signedData + read.authDataLength, clientDataHash, CHALLENGE_LENGTH);
+  const uint32_t signedLength = read.authDataLength + CHALLENGE_LENGTH;
 
   for (int index = 0; index < kCertificatesShown; ++index) {
     const uint8_t* certificate = nullptr;
@@ -141,5 +149,10 @@ void FetchFido2Certificates(QuillmarkModel& model, UserPrompt& prompt) {
     model.attestationFromU2f = false;
     ShowCertificate(model, FIDO2_CERTIFICATE_OPTIONS, signedData, signedLength, read.signature,
                     read.signatureLength, certificate, certificateLength, prompt);
+  }
+  const uint8_t* leaf = nullptr;
+  uint32_t leafLength = 0;
+  if (read.x5c.ElementAt(0).GetBytes(leaf, leafLength)) {
+    RecordFido2Proof(model, read, leaf, leafLength, signedData, signedLength);
   }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "cbor/cbor_view.h"
 
@@ -22,10 +23,13 @@ struct MakeCredentialAnswer {
   uint32_t authDataLength = 0;
   const uint8_t* signature = nullptr;  // key 3, "sig"
   uint32_t signatureLength = 0;
-  CborView x5c;  // key 3, "x5c": its elements are the certificates
+  CborView x5c;        // key 3, "x5c": its elements are the certificates
+  std::string format;  // key 1, "fmt"; empty when absent or not text
+  // The statement's "alg": absent, an integer, or something else.
+  enum class Alg { kAbsent, kInteger, kNotInteger };
+  Alg algForm = Alg::kAbsent;
+  int64_t alg = 0;
 };
 
-// Reads the answer map (the bytes after the status byte). The format name
-// (key 1) and the statement's "alg" are not read: the statement is taken to
-// be packed with an ES256 signature.
+// Reads the answer map (the bytes after the status byte).
 int ReadMakeCredentialAnswer(const uint8_t* answer, uint32_t length, MakeCredentialAnswer* out);

@@ -1,18 +1,18 @@
-// The U2F fetch: a REGISTER with a fixed challenge and application, polled
+// The U2F fetch: a REGISTER with a fresh challenge and a fixed application, polled
 // while the key waits for the user's touch, and the attestation certificate of
 // the registration answer.
 #include <cstring>
+#include <string>
 
+#include "attestation/attestation_proof.h"
 #include "attestation/certificate_display.h"
 #include "attestation/certificate_fetch.h"
+#include "attestation/fresh_challenge.h"
 #include "attestation/tab_state.h"
 #include "attestation/u2f_registration.h"
 #include "transport/ctaphid.h"
 #include "transport/key_device.h"
 
-const uint8_t U2fChallengeParameter[32] = {
-    0x25, 0x2E, 0xC6, 0x52, 0x5A, 0x24, 0xF6, 0x9B, 0x4F, 0xFB, 0x45, 0x7A, 0x16, 0x58, 0xBD, 0x9E,
-    0x51, 0x75, 0x41, 0xB3, 0x61, 0xAE, 0x18, 0x4A, 0x65, 0xC6, 0xBF, 0xFB, 0xA2, 0x0C, 0xBD, 0xDD};
 const uint8_t U2fApplicationParameter[32] = {
     0x19, 0x85, 0x6F, 0x2A, 0xD4, 0x86, 0xA9, 0x55, 0x42, 0x0F, 0xA9, 0x88, 0xFE, 0x58, 0x28, 0x42,
     0xF4, 0x07, 0xF4, 0xCA, 0x34, 0x92, 0x39, 0x18, 0x26, 0xB8, 0x9A, 0x92, 0x7C, 0xA2, 0x3C, 0x70};
@@ -29,7 +29,7 @@ constexpr uint16_t kNoPreciseDiagnosis = 0x6F00;
 constexpr uint16_t kSuccess = 0x9000;
 
 bool ShowRegistration(QuillmarkModel& model, const uint8_t* bytes, uint32_t length,
-                      UserPrompt& prompt) {
+                      const uint8_t* challenge, UserPrompt& prompt) {
   U2fRegistration registration;
   if (!ReadU2fRegistration(bytes, length, &registration)) return false;
 
@@ -39,7 +39,7 @@ bool ShowRegistration(QuillmarkModel& model, const uint8_t* bytes, uint32_t leng
   signedData[signedLength++] = 0x00;
   std::memcpy(signedData + signedLength, U2fApplicationParameter, 32);
   signedLength += 32;
-  std::memcpy(signedData + signedLength, U2fChallengeParameter, 32);
+  std::memcpy(signedData + signedLength, challenge, 32);
   signedLength += 32;
   std::memcpy(signedData + signedLength, registration.keyHandle, registration.keyHandleLength);
   signedLength += registration.keyHandleLength;
@@ -52,6 +52,8 @@ bool ShowRegistration(QuillmarkModel& model, const uint8_t* bytes, uint32_t leng
   ShowCertificate(model, U2F_CERTIFICATE_OPTIONS, signedData, signedLength, registration.signature,
                   registration.signatureLength, registration.certificate,
                   registration.certificateLength, prompt);
+  RecordU2fProof(model, registration.certificate, registration.certificateLength, signedData,
+                 signedLength, registration.signature, registration.signatureLength);
   return true;
 }
 
@@ -85,11 +87,17 @@ void FetchU2fCertificate(QuillmarkModel& model, UserPrompt& prompt, KeyClock& cl
   ClearU2fCertificates(model);
   ShowU2fTips(model);
 
+  uint8_t challenge[CHALLENGE_LENGTH];
+  std::string problem;
+  if (!FreshChallenge(challenge, problem)) {
+    prompt.Message(problem, PromptIcon::kError, true);
+    return;
+  }
   uint8_t extendedRegister[73] = {0x00, 0x01, 0x03, 0x00, 0x00, 0x00, 0x40};
-  std::memcpy(extendedRegister + 7, U2fChallengeParameter, 32);
+  std::memcpy(extendedRegister + 7, challenge, 32);
   std::memcpy(extendedRegister + 39, U2fApplicationParameter, 32);
   uint8_t shortRegister[69] = {0x00, 0x01, 0x03, 0x00, 0x40};
-  std::memcpy(shortRegister + 5, U2fChallengeParameter, 32);
+  std::memcpy(shortRegister + 5, challenge, 32);
   std::memcpy(shortRegister + 37, U2fApplicationParameter, 32);
 
   Registration accumulated;
@@ -140,5 +148,5 @@ void FetchU2fCertificate(QuillmarkModel& model, UserPrompt& prompt, KeyClock& cl
       return;
     }
   }
-  ShowRegistration(model, accumulated.bytes(), accumulated.length(), prompt);
+  ShowRegistration(model, accumulated.bytes(), accumulated.length(), challenge, prompt);
 }

@@ -1,11 +1,12 @@
-// The reading of an authenticatorMakeCredential answer on arbitrary CBOR, and
-// of the certificates its "x5c" holds. The answer lives in a heap block of
-// exactly its size, so a read past it trips AddressSanitizer.
+// The reading of an authenticatorMakeCredential answer on arbitrary CBOR, of
+// the certificates its "x5c" holds, and the check of what it proved. The answer lives in a heap
+// block of exactly its size, so a read past it trips AddressSanitizer.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 
+#include "attestation/attestation_proof.h"
 #include "attestation/make_credential_answer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -28,6 +29,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t length = 0;
     if (!read.x5c.ElementAt(index).GetBytes(certificate, length)) continue;
     for (uint32_t i = 0; i < length; ++i) sum += certificate[i];
+  }
+  const uint8_t* leaf = nullptr;
+  uint32_t leafLength = 0;
+  if (read.x5c.ElementAt(0).GetBytes(leaf, leafLength)) {
+    QuillmarkModel model;
+    RecordFido2Proof(model, read, leaf, leafLength, read.authData, read.authDataLength);
+    const size_t aaguid = model.attestationAuthDataAaguid.size();
+    if (aaguid != 0 && aaguid != 32) __builtin_trap();
+    if ((model.attestationSignature == AttestationSignature::kUnsupported) ==
+        model.attestationSignatureProblem.empty()) {
+      __builtin_trap();
+    }
   }
   // Keeps the reads from being optimised away.
   volatile uint8_t sink = sum;

@@ -119,9 +119,13 @@ Store& TheStore() {
 
 const SimAttestationMaterial& SimAttestation() { return TheStore().material; }
 
-std::vector<uint8_t> SimAttestationSign(const std::vector<uint8_t>& data) {
+std::vector<uint8_t> SimAttestationSign(const std::vector<uint8_t>& data,
+                                        const std::vector<uint8_t>& privateKey) {
   Store& store = TheStore();
-  return store.leaf.Sign(data, store.random);
+  if (privateKey.empty()) return store.leaf.Sign(data, store.random);
+  SimEcKey custom;
+  if (!custom.FromScalar(privateKey, store.random)) return {};
+  return custom.Sign(data, store.random);
 }
 
 std::vector<uint8_t> SimCorruptCertificate(std::vector<uint8_t> der) {

@@ -47,8 +47,10 @@ struct SimAttestationMaterial {
 
 const SimAttestationMaterial& SimAttestation();
 
-// DER ECDSA signature over SHA-256(data) with the attestation key.
-std::vector<uint8_t> SimAttestationSign(const std::vector<uint8_t>& data);
+// DER ECDSA signature over SHA-256(data) with the attestation key, or with
+// the P-256 scalar `privateKey` when it is not empty; empty when that fails.
+std::vector<uint8_t> SimAttestationSign(const std::vector<uint8_t>& data,
+                                        const std::vector<uint8_t>& privateKey = {});
 
 // The certificate with its inner head damaged: the outer head 30 82 LL LL
 // still frames the same number of bytes, but no DER reader accepts it.

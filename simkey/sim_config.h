@@ -113,6 +113,17 @@ struct SimU2fOptions {
   bool operator==(const SimU2fOptions&) const = default;
 };
 
+// Attestation material of a profile instead of the built-in: the
+// certificates sent (DER, leaf first) and the leaf's P-256 private scalar
+// (32 bytes) that signs. Either may be empty, which keeps the built-in one.
+// Apart from the option structs, which tests fill as aggregates.
+struct SimCustomMaterial {
+  std::vector<std::vector<uint8_t>> chain;
+  std::vector<uint8_t> privateKey;
+
+  bool operator==(const SimCustomMaterial&) const = default;
+};
+
 // The longest report a profile may give a device.
 constexpr uint16_t SIMKEY_REPORT_LENGTH_MAX = 4096;
 
@@ -141,6 +152,10 @@ struct SimDeviceConfig {
   uint8_t capabilities = 0x05;
   SimAttestationOptions attestation;
   SimU2fOptions u2f;
+  // makeCredential sends a custom chain whole ("certificates" counts the
+  // built-in one); U2F REGISTER sends u2fMaterial.chain[0].
+  SimCustomMaterial attestationMaterial;
+  SimCustomMaterial u2fMaterial;
   bool builtin = true;  // unlisted requests get the default key's answers
   // Shown whatever its vendor, as a key named with --device is: the record of
   // a key replays as that key even where the vendor filter would leave it out.

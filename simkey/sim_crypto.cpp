@@ -61,6 +61,27 @@ bool SimEcKey::Generate(SimRandom& random) {
                              &random) == 0;
 }
 
+bool SimEcKey::FromScalar(const std::vector<uint8_t>& scalar, SimRandom& random) {
+  mbedtls_pk_free(&pk_);
+  mbedtls_pk_init(&pk_);
+  if (scalar.size() != 32 ||
+      mbedtls_pk_setup(&pk_, mbedtls_pk_info_from_type(MBEDTLS_PK_ECKEY)) != 0) {
+    return false;
+  }
+  mbedtls_ecp_keypair* pair = mbedtls_pk_ec(pk_);
+  return mbedtls_ecp_group_load(&pair->grp, MBEDTLS_ECP_DP_SECP256R1) == 0 &&
+         mbedtls_mpi_read_binary(&pair->d, scalar.data(), scalar.size()) == 0 &&
+         mbedtls_ecp_check_privkey(&pair->grp, &pair->d) == 0 &&
+         mbedtls_ecp_mul(&pair->grp, &pair->Q, &pair->d, &pair->grp.G, SimRandom::Generate,
+                         &random) == 0;
+}
+
+bool SimP256ScalarValid(const std::vector<uint8_t>& scalar) {
+  SimRandom random("simkey scalar check");
+  SimEcKey key;
+  return key.FromScalar(scalar, random);
+}
+
 std::vector<uint8_t> SimEcKey::PublicKey() const {
   std::vector<uint8_t> point(65);
   size_t length = 0;

@@ -43,6 +43,9 @@ class SimEcKey {
 
   // Replaces the key with a fresh one. False when mbedTLS fails.
   bool Generate(SimRandom& random);
+  // Replaces the key with the one of this P-256 scalar (32 bytes, big
+  // endian). False when it is not a valid scalar (0, the order or above).
+  bool FromScalar(const std::vector<uint8_t>& scalar, SimRandom& random);
   // 65 bytes: 04, x, y.
   std::vector<uint8_t> PublicKey() const;
   // DER ECDSA signature over SHA-256(data); empty when mbedTLS fails.
@@ -59,6 +62,9 @@ class SimEcKey {
  private:
   mbedtls_pk_context pk_;
 };
+
+// Whether the 32 bytes are a valid P-256 private scalar (1 to the order - 1).
+bool SimP256ScalarValid(const std::vector<uint8_t>& scalar);
 
 SimHash SimSha256(const uint8_t* data, size_t length);
 SimHash SimHmacSha256(const std::vector<uint8_t>& key, const uint8_t* data, size_t length);

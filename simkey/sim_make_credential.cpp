@@ -108,7 +108,8 @@ std::vector<uint8_t> SimMakeCredential(const SimDeviceConfig& config, const SimC
   if (options.wrongSignature) signedData.back() ^= 0x01;
   const bool self = options.x5c == SimAttestationOptions::X5c::kNone;
   const std::vector<uint8_t> signature =
-      self ? credential.Sign(signedData, random) : SimAttestationSign(signedData);
+      self ? credential.Sign(signedData, random)
+           : SimAttestationSign(signedData, config.attestationMaterial.privateKey);
   if (signature.empty()) return {SIM_CTAP_OTHER};
 
   SimCborOut out;
@@ -125,15 +126,19 @@ std::vector<uint8_t> SimMakeCredential(const SimDeviceConfig& config, const SimC
   out.Bytes(signature.data(), signature.size());
   if (!self) {
     out.Text("x5c");
+    // A custom chain goes whole; "certificates" cuts the built-in one.
+    const bool custom = !config.attestationMaterial.chain.empty();
+    const std::vector<std::vector<uint8_t>>& chain =
+        custom ? config.attestationMaterial.chain : material.chain;
     size_t count = 0;
     if (options.x5c == SimAttestationOptions::X5c::kChain) {
-      count = std::min<size_t>(std::max<uint32_t>(options.certificates, 1), material.chain.size());
+      count = custom ? chain.size()
+                     : std::min<size_t>(std::max<uint32_t>(options.certificates, 1), chain.size());
     }
     out.Array(count);
     for (size_t i = 0; i < count; ++i) {
-      const std::vector<uint8_t> certificate = i == 0 && options.corruptCertificate
-                                                   ? SimCorruptCertificate(material.chain[i])
-                                                   : material.chain[i];
+      const std::vector<uint8_t> certificate =
+          i == 0 && options.corruptCertificate ? SimCorruptCertificate(chain[i]) : chain[i];
       out.Bytes(certificate.data(), certificate.size());
     }
   }

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <utility>
 
+#include "simkey/sim_crypto.h"
 #include "simkey/sim_hex.h"
 
 namespace {
@@ -200,8 +201,51 @@ bool Ranged(Reader& reader, const Json& value, const std::string& where, uint64_
   return true;
 }
 
+// A DER certificate in hex (its content is the key's to send, so not checked).
+bool ReadCertificate(Reader& reader, const Json& value, const std::string& where,
+                     std::vector<uint8_t>& out) {
+  std::string text;
+  if (!reader.Text(value, where, text)) return false;
+  if (!SimParseHex(text, out) || out.empty()) {
+    return reader.Fail(where, "expected a certificate as hexadecimal bytes");
+  }
+  return true;
+}
+
+bool ReadChain(Reader& reader, const Json& value, const std::string& where,
+               std::vector<std::vector<uint8_t>>& out) {
+  if (!value.is_array() || value.empty()) {
+    return reader.Fail(where, "expected an array of at least one certificate");
+  }
+  out.assign(value.size(), {});
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (!ReadCertificate(reader, value[i], where + "[" + std::to_string(i) + "]", out[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The leaf's P-256 private scalar: 32 bytes in hex, 1 to the group order - 1.
+bool ReadPrivateKey(Reader& reader, const Json& value, const std::string& where,
+                    std::vector<uint8_t>& out) {
+  std::string text;
+  if (!reader.Text(value, where, text)) return false;
+  std::vector<uint8_t> scalar;
+  if (!SimParseHex(text, scalar)) return reader.Fail(where, "not hexadecimal bytes");
+  if (scalar.size() != 32) {
+    return reader.Fail(
+        where, "expected a P-256 private key of 32 bytes, not " + std::to_string(scalar.size()));
+  }
+  if (!SimP256ScalarValid(scalar)) {
+    return reader.Fail(where, "not a P-256 private key (0, or not below the group order)");
+  }
+  out = std::move(scalar);
+  return true;
+}
+
 bool ReadAttestation(Reader& reader, const Json& value, const std::string& where,
-                     SimAttestationOptions& out) {
+                     SimAttestationOptions& out, SimCustomMaterial& material) {
   if (!value.is_object()) return reader.Fail(where, "expected an object");
   for (const auto& [key, item] : value.items()) {
     const std::string fieldWhere = where + "." + key;
@@ -224,6 +268,10 @@ bool ReadAttestation(Reader& reader, const Json& value, const std::string& where
       if (!reader.Bool(item, fieldWhere, out.corruptCertificate)) return false;
     } else if (key == "wrongSignature") {
       if (!reader.Bool(item, fieldWhere, out.wrongSignature)) return false;
+    } else if (key == "chain") {
+      if (!ReadChain(reader, item, fieldWhere, material.chain)) return false;
+    } else if (key == "privateKey") {
+      if (!ReadPrivateKey(reader, item, fieldWhere, material.privateKey)) return false;
     } else {
       return reader.Fail(fieldWhere, "unknown field");
     }
@@ -231,7 +279,8 @@ bool ReadAttestation(Reader& reader, const Json& value, const std::string& where
   return true;
 }
 
-bool ReadU2f(Reader& reader, const Json& value, const std::string& where, SimU2fOptions& out) {
+bool ReadU2f(Reader& reader, const Json& value, const std::string& where, SimU2fOptions& out,
+             SimCustomMaterial& material) {
   if (!value.is_object()) return reader.Fail(where, "expected an object");
   const std::map<std::string, bool*> switches = {
       {"firstPieceEmpty", &out.firstPieceEmpty},
@@ -252,6 +301,11 @@ bool ReadU2f(Reader& reader, const Json& value, const std::string& where, SimU2f
       if (!reader.Unsigned(item, fieldWhere, false, out.registerAnswerMs)) return false;
     } else if (key == "extendedFormStatus") {
       if (!reader.Unsigned(item, fieldWhere, true, out.extendedFormStatus)) return false;
+    } else if (key == "certificate") {
+      material.chain.assign(1, {});
+      if (!ReadCertificate(reader, item, fieldWhere, material.chain[0])) return false;
+    } else if (key == "privateKey") {
+      if (!ReadPrivateKey(reader, item, fieldWhere, material.privateKey)) return false;
     } else {
       return reader.Fail(fieldWhere, "unknown field");
     }
@@ -319,10 +373,12 @@ bool ReadDevice(Reader& reader, const Json& entry, const std::string& where,
        }},
       {"attestation",
        [&](const Json& v, const std::string& w) {
-         return ReadAttestation(reader, v, w, config.attestation);
+         return ReadAttestation(reader, v, w, config.attestation, config.attestationMaterial);
        }},
       {"u2f",
-       [&](const Json& v, const std::string& w) { return ReadU2f(reader, v, w, config.u2f); }},
+       [&](const Json& v, const std::string& w) {
+         return ReadU2f(reader, v, w, config.u2f, config.u2fMaterial);
+       }},
       {"vendorId",
        [&](const Json& v, const std::string& w) {
          return reader.Unsigned(v, w, true, config.vendorId);

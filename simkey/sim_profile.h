@@ -14,9 +14,11 @@
 //       "touchDelayMs": 3000, "touchCommands": ["01"], "openError": 13,
 //       "misbehave": { "silent": true, "zeroLengthReports": 2, "ctaphidError": "06" },
 //       "attestation": { "x5c": "chain", "certificates": 2, "corruptCertificate": false,
-//                        "wrongSignature": false },
+//                        "wrongSignature": false, "chain": ["3082...", "3082..."],
+//                        "privateKey": "1F2E...(32 bytes)" },
 //       "u2f": { "touchDelayMs": 1500, "pieces": 1, "firstPieceEmpty": false,
-//                "rejectExtended": false, "wrongSignature": false, "corruptCertificate": false }
+//                "rejectExtended": false, "wrongSignature": false, "corruptCertificate": false,
+//                "certificate": "3082...", "privateKey": "1F2E...(32 bytes)" }
 //   } ] }
 //
 // Ids are hexadecimal strings (or JSON numbers); byte strings are hex digits
@@ -42,7 +44,10 @@
 //
 // "x5c" is "chain" (the first "certificates", 1 to 4, of the attestation
 // chain), "none" (self attestation) or "empty" (an empty array); "pieces"
-// is 1 to 64. An empty "devices" array is a profile with no key plugged in.
+// is 1 to 64. "chain" (at least one DER certificate in hex, sent whole) and
+// "certificate" replace the built-in attestation certificates; "privateKey"
+// (the leaf's P-256 scalar, 32 bytes in hex) replaces the built-in
+// attestation key. An empty "devices" array is a profile with no key plugged in.
 #pragma once
 
 #include <string>

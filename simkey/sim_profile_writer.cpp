@@ -66,7 +66,7 @@ Json Misbehaviour(const SimMisbehaviour& m) {
   return out;
 }
 
-Json Attestation(const SimAttestationOptions& a) {
+Json Attestation(const SimAttestationOptions& a, const SimCustomMaterial& m) {
   const SimAttestationOptions base;
   Json out = Json::object();
   const char* x5c = a.x5c == SimAttestationOptions::X5c::kNone    ? "none"
@@ -76,10 +76,17 @@ Json Attestation(const SimAttestationOptions& a) {
   IfChanged(out, "certificates", a.certificates, base.certificates);
   IfChanged(out, "corruptCertificate", a.corruptCertificate, base.corruptCertificate);
   IfChanged(out, "wrongSignature", a.wrongSignature, base.wrongSignature);
+  if (!m.chain.empty()) {
+    Json chain = Json::array();
+    for (const std::vector<uint8_t>& certificate : m.chain)
+      chain.push_back(SimHexText(certificate));
+    out["chain"] = std::move(chain);
+  }
+  if (!m.privateKey.empty()) out["privateKey"] = SimHexText(m.privateKey);
   return out;
 }
 
-Json U2f(const SimU2fOptions& u) {
+Json U2f(const SimU2fOptions& u, const SimCustomMaterial& m) {
   const SimU2fOptions base;
   Json out = Json::object();
   IfChanged(out, "touchDelayMs", u.touchDelayMs, base.touchDelayMs);
@@ -91,6 +98,8 @@ Json U2f(const SimU2fOptions& u) {
   IfChanged(out, "registerAnswerMs", u.registerAnswerMs, base.registerAnswerMs);
   IfChanged(out, "wrongSignature", u.wrongSignature, base.wrongSignature);
   IfChanged(out, "corruptCertificate", u.corruptCertificate, base.corruptCertificate);
+  if (!m.chain.empty()) out["certificate"] = SimHexText(m.chain[0]);
+  if (!m.privateKey.empty()) out["privateKey"] = SimHexText(m.privateKey);
   return out;
 }
 
@@ -128,8 +137,10 @@ Json Device(const SimDeviceConfig& d) {
   IfChanged(out, "openError", d.openError, base.openError);
   IfChanged(out, "sequentialChannels", d.sequentialChannels, base.sequentialChannels);
   IfChanged(out, "processingKeepAlive", d.processingKeepAlive, base.processingKeepAlive);
-  IfChanged(out, "attestation", d.attestation, base.attestation, Attestation(d.attestation));
-  IfChanged(out, "u2f", d.u2f, base.u2f, U2f(d.u2f));
+  const Json attestation = Attestation(d.attestation, d.attestationMaterial);
+  if (!attestation.empty()) out["attestation"] = attestation;
+  const Json u2f = U2f(d.u2f, d.u2fMaterial);
+  if (!u2f.empty()) out["u2f"] = u2f;
   IfChanged(out, "misbehave", d.misbehave, base.misbehave, Misbehaviour(d.misbehave));
 
   Json apdu = Json::object();

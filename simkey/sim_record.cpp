@@ -1,6 +1,7 @@
 #include "simkey/sim_record.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 
 #include "transport/ctaphid.h"
@@ -28,17 +29,44 @@ bool SameAnswer(const SimAnswer& a, const SimAnswer& b) {
   return a.kind == b.kind && a.reply == b.reply;
 }
 
+constexpr uint8_t kCtapMakeCredential = 0x01;
+constexpr uint8_t kU2fRegister = 0x01;
+
+// What a rule matches for a recorded request: the request itself, except
+// for the requests that carry the host's fresh challenge, which never come
+// again alike: a makeCredential by its command byte, a U2F REGISTER by its
+// head before the parameters (the extended and the short form apart).
+struct RuleKey {
+  std::vector<uint8_t> request;
+  bool prefix = false;
+};
+
+RuleKey KeyOf(const KeyLoggedExchange& exchange) {
+  const std::vector<uint8_t>& request = exchange.request;
+  if (exchange.command == CTAPHID_CBOR && !request.empty() && request[0] == kCtapMakeCredential) {
+    return {{kCtapMakeCredential}, false};
+  }
+  if (exchange.command == CTAPHID_MSG && request.size() >= 5 && request[0] == 0x00 &&
+      request[1] == kU2fRegister) {
+    const size_t head = request[4] == 0x00 && request.size() >= 7 ? 7 : 5;
+    return {{request.begin(), request.begin() + static_cast<std::ptrdiff_t>(head)}, true};
+  }
+  return {request, false};
+}
+
 // A request asked again gets its next answer in turn; the list is cut to one
 // when every answer was the same, which replays alike.
 template <typename Rule>
 void AddAnswer(std::vector<Rule>& rules, const KeyLoggedExchange& exchange) {
+  RuleKey key = KeyOf(exchange);
   auto rule = std::find_if(rules.begin(), rules.end(), [&](const Rule& candidate) {
-    return !candidate.prefix && candidate.request == exchange.request;
+    return candidate.prefix == key.prefix && candidate.request == key.request;
   });
   if (rule == rules.end()) {
     rules.emplace_back();
     rule = rules.end() - 1;
-    rule->request = exchange.request;
+    rule->request = std::move(key.request);
+    rule->prefix = key.prefix;
   }
   rule->answers.push_back(AnswerOf(exchange));
 }

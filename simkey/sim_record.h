@@ -8,7 +8,10 @@
 // The device of `log` (its ids, product string, release, usage, report
 // lengths and INIT facts) with a rule for every request it was sent:
 // APDUs as "apdu" rules, CTAP2 requests as whole-request "cbor" rules,
-// each with its answers in the order the key gave them. Nothing is left to
+// each with its answers in the order the key gave them. A makeCredential
+// (CTAP command 01) and a U2F REGISTER carry a fresh challenge each time, so
+// they are kept by command byte and by the REGISTER head (a prefix rule):
+// a replay answers any challenge with the answer recorded for another. Nothing is left to
 // the built-in key, and the device is marked as named, so that a replay shows
 // it whatever its vendor. Exchanges of other CTAPHID commands are not kept.
 SimDeviceConfig SimRecordedDevice(const KeyExchangeLog& log);

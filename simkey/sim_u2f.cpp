@@ -33,13 +33,14 @@ bool SimU2f::Answer(const SimDeviceConfig& config, const std::vector<uint8_t>& a
     return true;
   }
   held_.clear();
-  reply = Register(config.u2f, apdu);
+  reply = Register(config, apdu);
   clock_.Advance(config.u2f.registerAnswerMs);
   return true;
 }
 
-std::vector<uint8_t> SimU2f::Register(const SimU2fOptions& options,
+std::vector<uint8_t> SimU2f::Register(const SimDeviceConfig& config,
                                       const std::vector<uint8_t>& apdu) {
+  const SimU2fOptions& options = config.u2f;
   // Where the 64 parameter bytes start, by the form of the length field.
   size_t dataStart = 0;
   size_t leLength = 0;
@@ -66,8 +67,7 @@ std::vector<uint8_t> SimU2f::Register(const SimU2fOptions& options,
   if (now - attemptStartMs_ < options.touchDelayMs) return Status(0x6985);
   attempt_ = false;
 
-  std::vector<uint8_t> registration =
-      Registration(options, &apdu[dataStart], &apdu[dataStart + 32]);
+  std::vector<uint8_t> registration = Registration(config, &apdu[dataStart], &apdu[dataStart + 32]);
   if (registration.empty()) return Status(0x6F00);
   if (options.pieces <= 1) {
     Append(registration, Status(0x9000).data(), 2);
@@ -79,8 +79,10 @@ std::vector<uint8_t> SimU2f::Register(const SimU2fOptions& options,
   return Status(static_cast<uint16_t>(0x6100 | (held_.size() < 256 ? held_.size() : 0)));
 }
 
-std::vector<uint8_t> SimU2f::Registration(const SimU2fOptions& options, const uint8_t* challenge,
+std::vector<uint8_t> SimU2f::Registration(const SimDeviceConfig& config, const uint8_t* challenge,
                                           const uint8_t* application) {
+  const SimU2fOptions& options = config.u2f;
+  const SimCustomMaterial& custom = config.u2fMaterial;
   const SimAttestationMaterial& material = SimAttestation();
   SimEcKey user;
   if (material.chain.empty() || !user.Generate(random_)) return {};
@@ -97,10 +99,10 @@ std::vector<uint8_t> SimU2f::Registration(const SimU2fOptions& options, const ui
   Append(signedData, keyHandle.data(), keyHandle.size());
   Append(signedData, userKey.data(), userKey.size());
   if (options.wrongSignature) signedData.back() ^= 0x01;
-  const std::vector<uint8_t> signature = SimAttestationSign(signedData);
+  const std::vector<uint8_t> signature = SimAttestationSign(signedData, custom.privateKey);
   if (signature.empty()) return {};
 
-  const std::vector<uint8_t>& leaf = material.chain[0];
+  const std::vector<uint8_t>& leaf = custom.chain.empty() ? material.chain[0] : custom.chain[0];
   const std::vector<uint8_t> certificate =
       options.corruptCertificate ? SimCorruptCertificate(leaf) : leaf;
   std::vector<uint8_t> registration = {0x05};

@@ -40,8 +40,8 @@ class SimU2f {
   void NoteOtherApdu() { held_.clear(); }
 
  private:
-  std::vector<uint8_t> Register(const SimU2fOptions& options, const std::vector<uint8_t>& apdu);
-  std::vector<uint8_t> Registration(const SimU2fOptions& options, const uint8_t* challenge,
+  std::vector<uint8_t> Register(const SimDeviceConfig& config, const std::vector<uint8_t>& apdu);
+  std::vector<uint8_t> Registration(const SimDeviceConfig& config, const uint8_t* challenge,
                                     const uint8_t* application);
   std::vector<uint8_t> NextPiece();
 

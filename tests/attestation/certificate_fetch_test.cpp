@@ -56,6 +56,7 @@ class RecordingOpener : public Opener {
 class CertificateFetchTest : public ::testing::Test {
  protected:
   void TearDown() override {
+    SetChallengeSource(nullptr);
     DeleteAllCertificateFiles(model);
     KeyDevice::Instance().SetPlatform(nullptr);
     KeyDevice::Instance().SetClock(nullptr);
@@ -115,10 +116,10 @@ class CertificateFetchTest : public ::testing::Test {
 
 TEST_F(CertificateFetchTest, RequestsAreByteForByte) {
   uint8_t request[CTAP_REQUEST_BUFFER_SIZE];
-  ASSERT_EQ(BuildMakeCredentialRequest(request, nullptr), 171u);
+  ASSERT_EQ(BuildMakeCredentialRequest(request, TestClientDataHash, nullptr), 171u);
   EXPECT_EQ(request[1], 0xA4);
   const uint8_t pinAuth[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-  ASSERT_EQ(BuildMakeCredentialRequest(request, pinAuth), 191u);
+  ASSERT_EQ(BuildMakeCredentialRequest(request, TestClientDataHash, pinAuth), 191u);
   EXPECT_EQ(request[1], 0xA6);
   // ... 08 50 <pinAuth> 09 01 at the end.
   EXPECT_EQ(request[171], 0x08);
@@ -256,7 +257,10 @@ TEST_F(CertificateFetchTest, AttestationVariants) {
 
 // A key whose makeCredential answer carries certificates that the full
 // mbedTLS parse refuses; the leaf fixtures hold the key of TestKey::P256(0x44).
+// The answer is signed over a client data hash known in advance.
 TEST_F(CertificateFetchTest, CertificatesBeyondTheFullParse) {
+  FixedChallengeSource fixed(TestClientDataHash);
+  SetChallengeSource(&fixed);
   const std::vector<uint8_t> authData(37, 0x5A);
   std::vector<uint8_t> signedData = authData;
   signedData.insert(signedData.end(), TestClientDataHash, TestClientDataHash + 32);

@@ -59,6 +59,19 @@ TEST(VerifyP256Signature, Cases) {
   shortS[37] = 0x1F;
   std::vector<uint8_t> cutS(padded.begin(), padded.end() - 1);
 
+  // DER writes an s below 2^248 in 31 bytes (one signature in 256).
+  std::vector<uint8_t> lowSData;
+  uint8_t lowR[32], lowSValue[32];
+  for (uint16_t i = 0;; ++i) {
+    lowSData = {static_cast<uint8_t>(i >> 8), static_cast<uint8_t>(i)};
+    key.SignRaw(lowSData, lowR, lowSValue);
+    if (lowSValue[0] == 0 && (lowR[0] & 0x80) == 0) break;
+  }
+  std::vector<uint8_t> lowS = Der(lowR, lowSValue, false, false);
+  lowS.erase(lowS.begin() + 38);
+  lowS[37] = 0x1F;
+  lowS[1] = static_cast<uint8_t>(lowS.size() - 2);
+
   std::vector<uint8_t> otherData = data;
   otherData[0] ^= 1;
   std::vector<uint8_t> longKey = point;
@@ -76,8 +89,9 @@ TEST(VerifyP256Signature, Cases) {
       {"0x21 r and s with leading zero", point, highData, padded, 0},
       {"r and s without their leading zero", point, highData, Der(r, s, false, false), 0},
       {"leading byte not zero", point, highData, badPad, -1},
-      {"short r", point, highData, shortR, -1},
-      {"short s", point, highData, shortS, -2},
+      {"r of 31 bytes that lost its top byte", point, highData, shortR, 1},
+      {"s of 31 bytes that lost its top byte", point, highData, shortS, 1},
+      {"s below 2^248 in 31 bytes", point, lowSData, lowS, 0},
       {"s cut off by the signature's end", point, highData, cutS, -2},
       {"empty signature", point, data, {}, -1},
       {"only the sequence head", point, data, {0x30, 0x44}, -1},

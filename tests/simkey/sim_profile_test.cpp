@@ -170,6 +170,21 @@ TEST(SimProfileTest, BadProfilesNameTheDeviceAndField) {
       {R"({"devices": [ {"u2f": {"pieces": 0}} ]})", "device 0: u2f.pieces: 0 is smaller than 1"},
       {R"({"devices": [ {"u2f": {"rejectExtended": "yes"}} ]})",
        "device 0: u2f.rejectExtended: expected true or false"},
+      // Custom attestation material.
+      {R"({"devices": [ {"attestation": {"chain": []}} ]})",
+       "device 0: attestation.chain: expected an array of at least one certificate"},
+      {R"({"devices": [ {"attestation": {"chain": ["3082", "30G2"]}} ]})",
+       "device 0: attestation.chain[1]: expected a certificate as hexadecimal bytes"},
+      {R"({"devices": [ {"u2f": {"certificate": ""}} ]})",
+       "device 0: u2f.certificate: expected a certificate as hexadecimal bytes"},
+      {R"({"devices": [ {"attestation": {"privateKey": "0102"}} ]})",
+       "device 0: attestation.privateKey: expected a P-256 private key of 32 bytes, not 2"},
+      {R"({"devices": [ {"u2f": {"privateKey": "XY"}} ]})",
+       "device 0: u2f.privateKey: not hexadecimal bytes"},
+      {R"({"devices": [ {"attestation": {"privateKey": "0000000000000000000000000000000000000000000000000000000000000000"}} ]})",
+       "device 0: attestation.privateKey: not a P-256 private key"},
+      {R"({"devices": [ {"u2f": {"privateKey": "FFFFFFFF00000000FFFFFFFFFFFFFFFFBCE6FAADA7179E84F3B9CAC2FC632551"}} ]})",
+       "device 0: u2f.privateKey: not a P-256 private key"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.json);
