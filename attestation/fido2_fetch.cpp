@@ -140,19 +140,24 @@ void FetchFido2Certificates(QuillmarkModel& model, UserPrompt& prompt) {
   std::memcpy(signedData + read.authDataLength, clientDataHash, CHALLENGE_LENGTH);
   const uint32_t signedLength = read.authDataLength + CHALLENGE_LENGTH;
 
+  // The answer's chain replaces an earlier fetch's only when it has a leaf:
+  // certificates after a missing leaf prove nothing and are shown only.
+  const uint8_t* leaf = nullptr;
+  uint32_t leafLength = 0;
+  const bool hasLeaf = read.x5c.ElementAt(0).GetBytes(leaf, leafLength);
+  if (hasLeaf) {
+    model.attestationChain.clear();
+    model.attestationFromU2f = false;
+  }
   for (int index = 0; index < kCertificatesShown; ++index) {
     const uint8_t* certificate = nullptr;
     uint32_t certificateLength = 0;
     if (!read.x5c.ElementAt(index).GetBytes(certificate, certificateLength)) continue;
-    if (index == 0) model.attestationChain.clear();
-    model.attestationChain.emplace_back(certificate, certificate + certificateLength);
-    model.attestationFromU2f = false;
+    if (hasLeaf) model.attestationChain.emplace_back(certificate, certificate + certificateLength);
     ShowCertificate(model, FIDO2_CERTIFICATE_OPTIONS, signedData, signedLength, read.signature,
                     read.signatureLength, certificate, certificateLength, prompt);
   }
-  const uint8_t* leaf = nullptr;
-  uint32_t leafLength = 0;
-  if (read.x5c.ElementAt(0).GetBytes(leaf, leafLength)) {
+  if (hasLeaf) {
     RecordFido2Proof(model, read, leaf, leafLength, signedData, signedLength);
   }
 }
