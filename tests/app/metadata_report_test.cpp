@@ -99,6 +99,35 @@ TEST_F(MetadataReportTest, GenuineKeyAfterAFetch) {
   EXPECT_NE(run.err.find("read the metadata file " + blob), std::string::npos) << run.err;
 }
 
+// As a script runs it: only the genuine simulated key is called genuine.
+TEST_F(MetadataReportTest, GenuineOnlyForTheGenuineKey) {
+  const std::string blob = BlobFile(SimAttestation().chain[SIMKEY_CHAIN_ROOT], kCertified);
+  struct Case {
+    const char* name;
+    Json device;  // the profile's one device
+    const char* fetch;
+    const char* verdict;
+  } cases[] = {
+      {"genuine", Json::object(), "fido2", "genuine: "},
+      {"wrong signature", {{"attestation", {{"wrongSignature", true}}}}, "fido2", "not genuine: "},
+      {"U2F wrong signature", {{"u2f", {{"wrongSignature", true}}}}, "u2f", "not genuine: "},
+      {"missing intermediate",
+       {{"attestation", {{"certificates", 1}}}},
+       "fido2",
+       "cannot be verified: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string profile =
+        WriteTestFile("key.json", Json({{"devices", Json::array({c.device})}}).dump());
+    const ReportRun run =
+        Report({"--simulate", profile, "--mds", blob, "--mds-root", rootFile_, "--fetch", c.fetch});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Value(run.page, "Attestation chain").rfind(c.verdict, 0), 0u)
+        << Value(run.page, "Attestation chain");
+  }
+}
+
 TEST_F(MetadataReportTest, CounterfeitKeyAndWarnings) {
   // The model's listed root is not the one the key's attestation chains to.
   const Json reports = {{{"status", "ATTESTATION_KEY_COMPROMISE"}, {"effectiveDate", "2024-05-01"}},
