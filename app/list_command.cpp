@@ -111,6 +111,27 @@ std::string FormatKeyListJson(const std::vector<KeyListEntry>& entries, KeyKeepi
   return list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
+namespace {
+
+// Why the path named with --device is not among the FIDO interfaces listed,
+// or empty when it is.
+std::string NamedPathProblem(const std::string& path, const std::vector<KeyListEntry>& entries) {
+  for (const KeyListEntry& entry : entries) {
+    if (entry.facts.path == path) return {};
+  }
+  std::vector<HidInterface> present;
+  KeyDevice::Instance().platform().Enumerate(present);
+  for (const HidInterface& facts : present) {
+    if (facts.path == path) {
+      return "the HID interface " + OneLineDeviceText(path) + " is no FIDO interface (usage page " +
+             Hex4(facts.usagePage) + ")";
+    }
+  }
+  return "no HID interface is at " + OneLineDeviceText(path);
+}
+
+}  // namespace
+
 int RunListCommand(const CommandLine& line, std::ostream& out, std::ostream& err) {
   SimulatedPlatform simulated;
   if (!StartSimulatedPlatform(line, simulated, err)) return EXIT_BAD_ARGUMENTS;
@@ -134,6 +155,12 @@ int RunListCommand(const CommandLine& line, std::ostream& out, std::ostream& err
   }
   const KeyKeeping keeping = CurrentKeeping();
   out << (line.json ? FormatKeyListJson(entries, keeping) : FormatKeyListText(entries, keeping));
+  if (name.kind == DeviceName::Kind::kHidPath && !line.device.empty()) {
+    if (const std::string missing = NamedPathProblem(name.path, entries); !missing.empty()) {
+      err << "quillmark: " << missing << "\n";
+      return EXIT_NO_KEY;
+    }
+  }
   if (entries.empty()) {
     err << "quillmark: " << NoKeyMessage({}) << "\n";
     return EXIT_NO_KEY;

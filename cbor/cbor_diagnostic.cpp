@@ -137,15 +137,24 @@ size_t Utf8CharLength(const std::string& text, size_t at) {
   return length;
 }
 
-// JSON-style escapes for '"', '\' and control characters; bytes that are not
-// UTF-8 text show as U+FFFD.
+bool IsUtf8(const std::string& text) {
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = Utf8CharLength(text, at);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}
+
+// JSON-style escapes for '"', '\' and control characters. `text` must be
+// UTF-8.
 std::string QuotedText(const std::string& text) {
   std::string out = "\"";
   for (size_t at = 0; at < text.size();) {
     const char c = text[at];
     const size_t length = Utf8CharLength(text, at);
     if (length == 0) {
-      out += "\\ufffd";
+      out += "\\ufffd";  // never with UTF-8 text; keeps the loop moving
       ++at;
       continue;
     }
@@ -213,6 +222,11 @@ void Write(const CborNode& node, Out& out) {
           Write(node.children[i], out);
         }
         out.Add(")");
+        return;
+      }
+      if (node.major == 3 && !IsUtf8(node.bytes)) {
+        // Shown as its bytes, so that nothing of a malformed string is lost.
+        out.Add(HexText(node.bytes) + " / not UTF-8 /");
         return;
       }
       out.Add(node.major == 2 ? HexText(node.bytes) : QuotedText(node.bytes));

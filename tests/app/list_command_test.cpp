@@ -78,6 +78,25 @@ TEST(ListCommandTest, EveryFidoInterfaceWithFilterAndAccess) {
   EXPECT_NE(everyMaker.out.find("0407  \"Other"), std::string::npos);
 }
 
+TEST(ListCommandTest, ANamedPathThatIsNoFidoInterface) {
+  const std::string drawer = Profile("drawer.json", kDrawer);
+  const struct {
+    const char* path;
+    int status;
+    std::string err;
+  } cases[] = {
+      {"/dev/hidraw1", EXIT_KEY_SHOWN, ""},
+      {"/dev/hidraw5", EXIT_NO_KEY,
+       "quillmark: the HID interface /dev/hidraw5 is no FIDO interface (usage page 0001)\n"},
+      {"/dev/hidraw9", EXIT_NO_KEY, "quillmark: no HID interface is at /dev/hidraw9\n"},
+  };
+  for (const auto& c : cases) {
+    const CommandRun run = Command({"--list", "--simulate", drawer, "--device", c.path});
+    EXPECT_EQ(run.status, c.status) << c.path;
+    EXPECT_EQ(run.err, c.err);
+  }
+}
+
 TEST(ListCommandTest, NoneListedIsExitStatusOne) {
   const std::string mouse =
       Profile("mouse.json",

@@ -127,15 +127,18 @@ TEST(CborDiagnosticTest, FormsBeyondTheExamples) {
       {"5fff", "''_"},
       {"7fff", "\"\"_"},
       {"bfff", "{_ }"},
-      {"6301ff7f", "\"\\u0001\\ufffd\\u007f\""},  // control bytes, a stray 0xFF
-      {"62c0af", "\"\\ufffd\\ufffd\""},           // an overlong form is not text
-      {"63eda080", "\"\\ufffd\\ufffd\\ufffd\""},  // nor is a surrogate
-      {"c2420100", "256"},                        // bignum
-      {"c340", "-1"},                             // negative bignum of zero bytes
-      {"c6c7f6", "6(7(null))"},                   // nested tags
-      {"d9d9f7a0", "55799({})"},                  // self-described CBOR
-      {"fa3f800001", "1.0000001192092896"},       // single, shortest round trip
-      {"fb3e7ad7f29abcaf48", "1.0e-7"},           // switches to the exponent below 1e-6
+      {"63017f0a", "\"\\u0001\\u007f\\n\""},    // control bytes escaped
+      {"6301ff7f", "h'01ff7f' / not UTF-8 /"},  // a stray 0xFF: the bytes, kept
+      {"62c328", "h'c328' / not UTF-8 /"},      // a broken two-byte form
+      {"62c0af", "h'c0af' / not UTF-8 /"},      // an overlong form is not text
+      {"63eda080", "h'eda080' / not UTF-8 /"},  // nor is a surrogate
+      {"7f6161ff", "(_ \"a\")"},                // chunks stay text
+      {"c2420100", "256"},                      // bignum
+      {"c340", "-1"},                           // negative bignum of zero bytes
+      {"c6c7f6", "6(7(null))"},                 // nested tags
+      {"d9d9f7a0", "55799({})"},                // self-described CBOR
+      {"fa3f800001", "1.0000001192092896"},     // single, shortest round trip
+      {"fb3e7ad7f29abcaf48", "1.0e-7"},         // switches to the exponent below 1e-6
       {"fb3eb0c6f7a0b5ed8d", "0.000001"},
       {"fb4415af1d78b58c40", "100000000000000000000.0"},
       {"fb444b1ae4d6e2ef50", "1.0e+21"},
