@@ -48,7 +48,10 @@ std::string DeviceChoice::CheckReachable() const {
   if (!hid.Enumerate(present)) return Line("the HID interfaces cannot be listed");
   bool found = false;
   for (const HidInterface& facts : present) {
-    if (!KeyDevice::Instance().Keeps(facts)) continue;
+    const bool named = name_.kind == DeviceName::Kind::kVendorProduct
+                           ? facts.vendorId == name_.vendorId && facts.productId == name_.productId
+                           : facts.path == name_.path;
+    if (!named) continue;
     found = true;
     if (facts.usagePage == FIDO_USAGE_PAGE) return std::string();
   }

@@ -378,7 +378,9 @@ void CQuillmarkDlg::RecordRefresh(const std::function<void()>& refresh) {
   exchanges->Stop();
   lastRefresh_ = std::move(exchanges);
   if (windowActions_ != nullptr) {
-    windowActions_->saveKeyProfileAction()->setEnabled(!lastRefresh_->device().IsEmpty());
+    // A refresh cut short by a failed link is no profile of the key.
+    windowActions_->saveKeyProfileAction()->setEnabled(!lastRefresh_->device().IsEmpty() &&
+                                                       !model_.keyLinkLost);
   }
 }
 
@@ -410,7 +412,7 @@ std::string CQuillmarkDlg::KeyStatusText() const {
   if (model_.infoList.RowCount() == 0) {
     return goneKeyPath_.empty() ? NoKeyMessage(denied) : ChosenKeyGoneText(goneKeyPath_);
   }
-  if (model_.keyDidNotAnswer) return KEY_DID_NOT_ANSWER_TEXT;
+  if (model_.keyDidNotAnswer) return KeyStoppedText(model_);
   const std::string access = AccessProblemMessage(denied);
   const std::string verdict = MetadataVerdictOfKey(model_);
   const char* mark = verdict == VERDICT_CANNOT_BE_TRUSTED ? METADATA_WARNING_STATUS_TEXT

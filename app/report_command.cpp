@@ -49,7 +49,9 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
   }
   const bool keyShown = model.infoList.RowCount() > 0;
   const WallClock& wallClock = clock != nullptr ? *clock : SystemWallClock();
-  if (keyShown && exchanges) {
+  // A record of a refresh cut short by a failed link would replay as a key
+  // that has less to say than it has.
+  if (keyShown && exchanges && !model.keyLinkLost) {
     std::string problem;
     if (!WriteKeyRecord(line.record, *exchanges, line.force, wallClock, &problem)) {
       err << "quillmark: " << problem << "\n";
@@ -79,7 +81,7 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
   }
   if (!denied.empty()) err << "quillmark: " << AccessProblemMessage(denied) << "\n";
   if (model.keyDidNotAnswer) {
-    err << "quillmark: " << KEY_DID_NOT_ANSWER_TEXT << "\n";
+    err << "quillmark: " << KeyStoppedText(model) << "\n";
     return EXIT_KEY_DID_NOT_ANSWER;
   }
   return EXIT_KEY_SHOWN;

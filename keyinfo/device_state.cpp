@@ -18,6 +18,18 @@
 
 const char* const KEY_DID_NOT_ANSWER_TEXT =
     "The key did not answer. Unplug it and plug it in again.";
+const char* const KEY_REMOVED_TEXT = "The key was removed or stopped answering.";
+const char* const KEY_CONNECTION_LOST_TEXT = "The connection to the key was lost.";
+
+std::string KeyStoppedText(const QuillmarkModel& model) {
+  if (!model.keyDidNotAnswer) return std::string();
+  const DeviceName* named = KeyDevice::Instance().namedDevice();
+  if (named != nullptr && named->network()) {
+    if (model.keyLinkLost) return KEY_CONNECTION_LOST_TEXT;
+    return "The authenticator at " + named->path + " did not answer.";
+  }
+  return model.keyLinkLost ? KEY_REMOVED_TEXT : KEY_DID_NOT_ANSWER_TEXT;
+}
 
 namespace {
 
@@ -74,6 +86,7 @@ void RefreshSelectedKey(QuillmarkModel& model, const std::function<void()>& sele
 
   model.aaguidText.clear();
   model.keyDidNotAnswer = false;
+  model.keyLinkLost = false;
   model.getInfoAnswer.clear();
   keyHasPin = false;
   KeyLayerReady = true;
@@ -109,9 +122,12 @@ void RefreshSelectedKey(QuillmarkModel& model, const std::function<void()>& sele
       {QueryU2fVersion, "U2F Version", RowRule::kTextNotEmpty},
   };
   // A key that has hung would keep every further request waiting for the
-  // whole time-out: one is enough to tell.
+  // whole time-out, and one whose link failed fails every further request:
+  // one is enough to tell. Rows that came after either would be a report
+  // cut short that looks complete.
   auto stopped = [&model] {
-    if (KeyLastExchangeTimedOut()) model.keyDidNotAnswer = true;
+    if (KeyLastExchangeLinkLost()) model.keyLinkLost = true;
+    if (KeyLastExchangeTimedOut() || model.keyLinkLost) model.keyDidNotAnswer = true;
     return model.keyDidNotAnswer;
   };
   for (const AppletRow& row : kBeforeSeparator) {

@@ -52,8 +52,9 @@ struct QuillmarkModel {
   // The key's AAGUID as 32 uppercase hex digits, or empty.
   std::string aaguidText;
   // The last refresh found a key but gave up on it when it sent nothing back
-  // in time.
+  // in time or its link failed (keyLinkLost).
   bool keyDidNotAnswer = false;
+  bool keyLinkLost = false;
   // The GetInfo answer of the last refresh (its CBOR map), or empty.
   std::vector<uint8_t> getInfoAnswer;
   // The attestation certificates of the last fetch (DER, leaf first), and

@@ -74,6 +74,9 @@ struct SimMisbehaviour {
   bool badSequence = false;          // reply continuation packets numbered from 1
   bool writeFails = false;           // Write answers -1
   bool readFails = false;            // Read answers -1
+  // Once this many reports were read, the key is gone: Read and Write answer
+  // -1, and the server closes its TCP connection. 0: never.
+  uint32_t goneAfterReports = 0;
 
   bool operator==(const SimMisbehaviour&) const = default;
 };

@@ -26,7 +26,7 @@ void SimDevice::QueueRawReports(std::vector<std::vector<uint8_t>> reports, bool 
 
 int SimDevice::Write(const uint8_t* report, size_t length) {
   writtenReports.emplace_back(report, report + length);
-  if (config.misbehave.writeFails) return -1;
+  if (config.misbehave.writeFails || gone()) return -1;
   // Like the operating system, accept only whole output reports of report 0.
   if (length == 0 || length != config.outputReportLength || report[0] != 0) return -1;
 
@@ -42,7 +42,7 @@ int SimDevice::Write(const uint8_t* report, size_t length) {
 }
 
 int SimDevice::Read(uint8_t* report, size_t length, int timeoutMs) {
-  if (config.misbehave.readFails) return -1;
+  if (config.misbehave.readFails || gone()) return -1;
   if (output_.empty() && held_.active) {
     if (held_.forever || clock_.NowMs() < held_.readyAtMs) {
       if (timeoutMs == 0) return 0;  // a poll finds no keep-alive due

@@ -58,6 +58,7 @@ class SimDevice {
   std::vector<Message> receivedMessages;             // every request message completed
   uint32_t initCount = 0;                            // INIT requests received
   size_t reportsDelivered = 0;                       // reports handed out by Read
+  size_t opens = 0;                                  // platform opens tried
 
   // For the next request message (not INIT) on an allocated channel: deliver
   // exactly `reports` instead of the answer, then nothing. With
@@ -71,6 +72,12 @@ class SimDevice {
   // True while a reply waits for a touch (or for ever): reads then hand out
   // keep-alives.
   bool holdsReply() const { return held_.active; }
+
+  // The key went away by its goneAfterReports switch.
+  bool gone() const {
+    return config.misbehave.goneAfterReports != 0 &&
+           reportsDelivered >= config.misbehave.goneAfterReports;
+  }
 
   bool plugged() const { return plugged_; }
   void Unplug() { plugged_ = false; }

@@ -59,6 +59,7 @@ KeyHandle SimKeyPlatform::Open(const std::string& path, HidAccess /*access*/, in
   ++platformCalls_;
   auto found = std::find_if(plugged_.begin(), plugged_.end(),
                             [&](const SimDevice* device) { return device->config.path == path; });
+  if (found != plugged_.end()) ++(*found)->opens;
   int failure = found == plugged_.end() ? ENOENT : (*found)->config.openError;
   if (failure != 0) {
     if (error != nullptr) *error = failure;

@@ -172,6 +172,7 @@ bool ReadMisbehaviour(Reader& reader, const Json& value, const std::string& wher
       {"zeroLengthReports", &out.zeroLengthReports},
       {"oversizeReply", &out.oversizeReply},
       {"foreignReportsFirst", &out.foreignReportsFirst},
+      {"goneAfterReports", &out.goneAfterReports},
   };
   for (const auto& [key, item] : value.items()) {
     const std::string fieldWhere = where + "." + key;

@@ -63,6 +63,7 @@ Json Misbehaviour(const SimMisbehaviour& m) {
   IfChanged(out, "badSequence", m.badSequence, base.badSequence);
   IfChanged(out, "writeFails", m.writeFails, base.writeFails);
   IfChanged(out, "readFails", m.readFails, base.readFails);
+  IfChanged(out, "goneAfterReports", m.goneAfterReports, base.goneAfterReports);
   return out;
 }
 

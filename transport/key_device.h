@@ -40,6 +40,9 @@ struct KeyExchangeOutcome {
   bool succeeded = false;
   // A failure because nothing (or not all of the reply) came back in time.
   bool timedOut = false;
+  // A failure because the link itself failed: a read or write error, the
+  // connection closed, the interface gone.
+  bool linkLost = false;
 };
 using KeyExchangeObserver = std::function<void(const KeyExchangeOutcome&)>;
 
@@ -71,6 +74,9 @@ class KeyDevice {
   // back in time: the key may have hung, and every further request would
   // wait as long again.
   bool lastExchangeTimedOut = false;
+  // The last exchange failed because the link did: the key was pulled out or
+  // its connection closed, and every further request would fail too.
+  bool lastExchangeLinkLost = false;
 
   int Enumerate();
   // Sends one message on the selected interface and reassembles its reply.
@@ -115,6 +121,7 @@ class KeyDevice {
   bool AllocateChannel(KeyHandle readHandle, KeyHandle writeHandle, uint16_t inputLength,
                        uint16_t outputLength);
   int ReadReport(KeyHandle handle, uint8_t* report, uint16_t length, uint64_t deadline);
+  bool WriteReport(KeyHandle handle, const uint8_t* report, uint16_t length);
   int ExchangeOnSelected(const uint8_t* request, size_t requestLength, uint8_t* reply,
                          uint32_t* replyLength, uint8_t command);
 
@@ -134,6 +141,9 @@ KeyClock& KeyTransportClock();
 int KeyEnumerate();
 // Whether the last exchange ended because the key sent nothing in time.
 bool KeyLastExchangeTimedOut();
+// Whether the last exchange ended because the link failed (a read or write
+// error, the connection closed). A key answering a CTAPHID error is not one.
+bool KeyLastExchangeLinkLost();
 int KeySelect(int vendorId, int productId);
 // Selects the kept FIDO interface with this path: 1 when selected, 0 when
 // there is none (the key left, or the path names another interface).

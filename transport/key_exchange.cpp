@@ -33,8 +33,15 @@ int KeyDevice::ReadReport(KeyHandle handle, uint8_t* report, uint16_t length, ui
   }
   const int read = platform().Read(handle, report, length, static_cast<int>(deadline - now));
   if (read == 0) lastExchangeTimedOut = true;
+  if (read < 0) lastExchangeLinkLost = true;
   if (read <= 0) return read;
   return read > length ? length : read;
+}
+
+bool KeyDevice::WriteReport(KeyHandle handle, const uint8_t* report, uint16_t length) {
+  if (platform().Write(handle, report, length) == length) return true;
+  lastExchangeLinkLost = true;
+  return false;
 }
 
 bool KeyDevice::AllocateChannel(KeyHandle readHandle, KeyHandle writeHandle, uint16_t inputLength,
@@ -46,7 +53,7 @@ bool KeyDevice::AllocateChannel(KeyHandle readHandle, KeyHandle writeHandle, uin
 
   uint8_t report[KEY_REPORT_BUFFER_SIZE];
   CtaphidFillPacket(report, kBroadcastChannel, CTAPHID_INIT, nonce, sizeof nonce, 0);
-  if (platform().Write(writeHandle, report, outputLength) != outputLength) return false;
+  if (!WriteReport(writeHandle, report, outputLength)) return false;
 
   // Another program may be talking to the key too: only the INIT reply that
   // echoes our nonce is ours.
@@ -76,6 +83,7 @@ bool KeyDevice::AllocateChannel(KeyHandle readHandle, KeyHandle writeHandle, uin
 int KeyDevice::Exchange(const uint8_t* request, int requestLength, uint8_t* reply,
                         uint32_t* replyLength, uint8_t command) {
   lastExchangeTimedOut = false;
+  lastExchangeLinkLost = false;
   if (selected.readHandle == KEY_INVALID_HANDLE || selected.writeHandle == KEY_INVALID_HANDLE) {
     return -1;
   }
@@ -93,6 +101,7 @@ int KeyDevice::Exchange(const uint8_t* request, int requestLength, uint8_t* repl
     outcome.requestLength = length;
     outcome.succeeded = result == 0;
     outcome.timedOut = result != 0 && lastExchangeTimedOut;
+    outcome.linkLost = result != 0 && lastExchangeLinkLost;
     if (outcome.succeeded) {
       outcome.reply = reply;
       outcome.replyLength = *replyLength;
@@ -113,7 +122,11 @@ int KeyDevice::ExchangeOnSelected(const uint8_t* request, size_t length, uint8_t
 
   uint16_t inputLength = 0;
   uint16_t outputLength = 0;
-  if (!hid.GetReportLengths(writeHandle, &inputLength, &outputLength)) return -1;
+  // Lengths that cannot be had any more: the interface is gone.
+  if (!hid.GetReportLengths(writeHandle, &inputLength, &outputLength)) {
+    lastExchangeLinkLost = true;
+    return -1;
+  }
   // Shorter reports cannot carry a packet; longer ones would not fit the
   // report buffer.
   if (!ReportLengthUsable(inputLength) || !ReportLengthUsable(outputLength)) return -1;
@@ -129,7 +142,7 @@ int KeyDevice::ExchangeOnSelected(const uint8_t* request, size_t length, uint8_t
   const size_t packets = CtaphidPacketCount(length);
   for (size_t index = 0; index < packets; ++index) {
     CtaphidFillPacket(report, channelId, command, request, length, index);
-    if (hid.Write(writeHandle, report, outputLength) != outputLength) return -1;
+    if (!WriteReport(writeHandle, report, outputLength)) return -1;
   }
 
   CtaphidReassembler reassembler(channelId, reply, *replyLength);
@@ -163,3 +176,5 @@ int KeyDevice::ExchangeOnSelected(const uint8_t* request, size_t length, uint8_t
 }
 
 bool KeyLastExchangeTimedOut() { return KeyDevice::Instance().lastExchangeTimedOut; }
+
+bool KeyLastExchangeLinkLost() { return KeyDevice::Instance().lastExchangeLinkLost; }

@@ -64,6 +64,7 @@ int KeyDevice::Enumerate() {
   openedCount = 0;
   deniedPaths.clear();
   lastExchangeTimedOut = false;
+  lastExchangeLinkLost = false;
 
   HidPlatform& hid = platform();
   std::vector<HidInterface> present;

@@ -192,6 +192,11 @@ struct SimServer::State {
       if (got <= 0 && device.holdsReply() && clock.NowMs() <= RealMs()) {
         got = device.Read(report, sizeof report, 1);
       }
+      if (got < 0 && device.gone()) {
+        // A key pulled out: its host's connection goes with it.
+        client.Reset();
+        stream.clear();
+      }
       if (got <= 0) return;
       if (static_cast<size_t>(got) == kReport) SendPacket(report + 1);
     }

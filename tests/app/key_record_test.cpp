@@ -98,7 +98,6 @@ TEST_F(KeyRecordTest, RecordReplaysToTheSameReport) {
       {"other channels first", Misbehaving(R"({"foreignReportsFirst": 3})"), {}},
       {"oversized replies", Misbehaving(R"({"oversizeReply": 5000})"), {}},
       {"wrong nonce first", Misbehaving(R"({"initWrongNonceFirst": true})"), {}},
-      {"reads fail", Misbehaving(R"({"readFails": true})"), {}},
       {"replies elsewhere", Misbehaving(R"({"otherChannelReply": true})"), {}},
   };
   int index = 0;

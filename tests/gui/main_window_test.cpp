@@ -425,6 +425,18 @@ class MainWindowTest : public QObject {
     QCOMPARE(key.platform.clock().NowMs(), uint64_t(KEY_READ_TIMEOUT_MS));
   }
 
+  void KeyPulledOutMidRefreshIsSaidPlainly() {
+    SimKeyScope key;
+    SimDeviceConfig config;
+    config.misbehave.goneAfterReports = 3;
+    key.platform.AddDevice(config);
+    FakeSettings settings;
+    Window window(key, settings);
+    QCOMPARE(window.dialog->statusLine()->text(),
+             QString("The key was removed or stopped answering."));
+    QVERIFY(window.dialog->infoListView()->model()->rowCount() >= 4);
+  }
+
   void AccessProblemsAreSaidPlainly() {
     {
       SimKeyScope key;

@@ -130,4 +130,33 @@ TEST_F(KeySelectTest, NodesThatCannotBeOpenedAreSkippedAndNamed) {
   EXPECT_EQ(KeyDevice::Instance().deniedPaths[0], platform.device(0).config().path);
 }
 
+TEST_F(KeySelectTest, AKeysOtherInterfacesAreOpenedOnlyWhenNamedByPath) {
+  platform.AddDevice(Device(0x096E, 0x0858));          // FIDO
+  platform.AddDevice(Device(0x096E, 0x0858, 0x0001));  // its keyboard
+  const std::string keyboard = platform.device(1).config().path;
+  struct Case {
+    const char* how;
+    DeviceName::Kind kind;
+    std::string path;  // empty: no named device
+    size_t keyboardOpens;
+  };
+  const Case cases[] = {
+      {"maker filter", DeviceName::Kind::kVendorProduct, "", 0},
+      {"ids", DeviceName::Kind::kVendorProduct, "096E:0858", 0},
+      {"keyboard path", DeviceName::Kind::kHidPath, keyboard, 2},
+  };
+  for (const Case& c : cases) {
+    DeviceName name;
+    name.kind = c.kind;
+    name.path = c.path;
+    name.vendorId = 0x096E;
+    name.productId = 0x0858;
+    KeyDevice::Instance().SetNamedDevice(c.path.empty() ? nullptr : &name);
+    platform.device(1).opens = 0;
+    KeyEnumerate();
+    EXPECT_EQ(platform.device(1).opens, c.keyboardOpens) << c.how;
+  }
+  KeyDevice::Instance().SetNamedDevice(nullptr);
+}
+
 }  // namespace
