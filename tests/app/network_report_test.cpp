@@ -39,21 +39,33 @@ Outcome Quillmark(const std::vector<std::string>& args) {
   return {status, out.str(), err.str()};
 }
 
-// A loopback port of `type` that was free a moment ago.
-uint16_t FreePort(int type) {
-  const int fd = socket(AF_INET, type, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
+// A loopback socket on an ephemeral port.
+struct Socket {
+  explicit Socket(int type = SOCK_DGRAM) : fd(socket(AF_INET, type, 0)) {
+    sockaddr_in address = To(0);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+  }
+  ~Socket() { close(fd); }
+  static sockaddr_in To(uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+  }
+  void Send(const uint8_t* packet, uint16_t toPort) const {
+    const sockaddr_in to = To(toPort);
+    sendto(fd, packet, 64, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  }
+  int fd;
+  uint16_t port = 0;
+};
 
 TEST(NetworkReportTest, SaysWhyTheDeviceCannotBeReached) {
-  const std::string refused = "tcp:127.0.0.1:" + std::to_string(FreePort(SOCK_STREAM));
+  const std::string refused = "tcp:127.0.0.1:" + std::to_string(Socket(SOCK_STREAM).port);
   // The resolver's own words, whichever this machine's resolver gives.
   addrinfo* found = nullptr;
   const int lookup = getaddrinfo("nosuch.invalid", "8111", nullptr, &found);
@@ -97,31 +109,6 @@ TEST(NetworkReportTest, SaysWhyTheDeviceCannotBeReached) {
   }
 }
 
-// A loopback UDP socket on an ephemeral port.
-struct Udp {
-  Udp() : fd(socket(AF_INET, SOCK_DGRAM, 0)) {
-    sockaddr_in address = To(0);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
-  }
-  ~Udp() { close(fd); }
-  static sockaddr_in To(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    return address;
-  }
-  void Send(const uint8_t* packet, uint16_t toPort) const {
-    const sockaddr_in to = To(toPort);
-    sendto(fd, packet, 64, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-  }
-  int fd;
-  uint16_t port = 0;
-};
-
 // Stands between Quillmark and the served key, relaying both ways; before
 // relaying a CBOR request it has a third socket answer it first, on the
 // request's channel, with versions ["SPOOFED"].
@@ -151,9 +138,9 @@ struct SpoofingRelay {
     stop = true;
     if (thread.joinable()) thread.join();
   }
-  Udp front;    // what Quillmark is told is the authenticator
-  Udp back;     // the served key's reply port
-  Udp spoofer;  // anyone else on this machine
+  Socket front;    // what Quillmark is told is the authenticator
+  Socket back;     // the served key's reply port
+  Socket spoofer;  // anyone else on this machine
   std::atomic<bool> forge{false};
   std::atomic<bool> stop{false};
   std::thread thread;
@@ -174,7 +161,7 @@ TEST(NetworkReportTest, ReportIsTheAuthenticatorsWhateverElseReachesTheReplyPort
   const std::string served = server.Addresses();
   const size_t portAt = served.find(':', 4) + 1;
   const uint16_t keyPort = static_cast<uint16_t>(std::stoi(served.substr(portAt)));
-  const uint16_t replyPort = FreePort(SOCK_DGRAM);
+  const uint16_t replyPort = Socket().port;
   relay.Start(keyPort, replyPort);
   const std::string device =
       "udp:127.0.0.1:" + std::to_string(relay.front.port) + ":" + std::to_string(replyPort);
