@@ -73,7 +73,8 @@ std::string FormatKeyListText(const std::vector<KeyListEntry>& entries, KeyKeepi
   std::string out;
   for (const KeyListEntry& entry : entries) {
     const HidInterface& facts = entry.facts;
-    const std::string problem = OpenProblem(entry.openError);
+    const std::string problem =
+        entry.openReason.empty() ? OpenProblem(entry.openError) : entry.openReason;
     out += OneLineDeviceText(facts.path) + "  " + Hex4(facts.vendorId) + ":" +
            Hex4(facts.productId) + "  \"" + OneLineDeviceText(facts.productName) + "\"  release " +
            Hex4(facts.releaseNumber) + "  usage page " + Hex4(facts.usagePage) + "  usage " +
@@ -87,7 +88,8 @@ std::string FormatKeyListJson(const std::vector<KeyListEntry>& entries, KeyKeepi
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const KeyListEntry& entry : entries) {
     const HidInterface& facts = entry.facts;
-    const std::string problem = OpenProblem(entry.openError);
+    const std::string problem =
+        entry.openReason.empty() ? OpenProblem(entry.openError) : entry.openReason;
     nlohmann::ordered_json item;
     item["path"] = facts.path;
     item["vendorId"] = Hex4(facts.vendorId);

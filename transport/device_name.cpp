@@ -1,5 +1,7 @@
 #include "transport/device_name.h"
 
+#include <arpa/inet.h>
+
 #include <vector>
 
 namespace {
@@ -53,6 +55,24 @@ bool Fail(std::string& error, const std::string& text, const std::string& proble
   return false;
 }
 
+// "[ADDRESS]:PORT..." when `address` is an IPv6 address and up to `maxPorts`
+// ports written without brackets (more ports tried first), or empty.
+std::string BracketedIpv6(const std::string& address, size_t maxPorts) {
+  for (size_t ports = maxPorts; ports >= 1; --ports) {
+    size_t split = address.size();
+    for (size_t i = 0; i < ports && split != std::string::npos && split > 0; ++i) {
+      split = address.rfind(':', split - 1);
+    }
+    if (split == std::string::npos || split == 0) continue;
+    const std::string host = address.substr(0, split);
+    in6_addr parsed;
+    if (inet_pton(AF_INET6, host.c_str(), &parsed) == 1) {
+      return "[" + host + "]" + address.substr(split);
+    }
+  }
+  return std::string();
+}
+
 // "HOST:PORT[:REPLYPORT]" after the scheme, without the id options.
 bool ParseAddress(const std::string& text, const std::string& address, bool udp, DeviceName& name,
                   std::string& error) {
@@ -67,6 +87,10 @@ bool ParseAddress(const std::string& text, const std::string& address, bool udp,
     if (rest.empty() || rest[0] != ':') return Fail(error, text, "a port must follow the host");
     rest.erase(0, 1);
   } else {
+    if (const std::string bracketed = BracketedIpv6(address, udp ? 2 : 1); !bracketed.empty()) {
+      return Fail(error, text,
+                  "IPv6 addresses are written in brackets: " + text.substr(0, 4) + bracketed);
+    }
     const size_t colon = address.find(':');
     if (colon == std::string::npos) return Fail(error, text, "a port must follow the host");
     name.host = address.substr(0, colon);
@@ -138,7 +162,8 @@ const char* DeviceNameGrammar() {
   return "a device is one of\n"
          "  udp:HOST:PORT[:REPLYPORT][,vid=XXXX,pid=XXXX]  a network authenticator taking\n"
          "      64-byte CTAPHID packets as datagrams on PORT and replying to REPLYPORT\n"
-         "      on the loopback address (7112 unless given)\n"
+         "      on this machine (7112 unless given); an IPv6 HOST is written in\n"
+         "      brackets: udp:[::1]:8111\n"
          "  tcp:HOST:PORT[,vid=XXXX,pid=XXXX]  a network authenticator taking each\n"
          "      packet after its length in two bytes, high byte first\n"
          "  /dev/hidrawN                       a HID interface by its path\n"

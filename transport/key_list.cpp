@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "transport/key_device.h"
+#include "transport/network_platform.h"
 #include "transport/utf8_bound.h"
 
 namespace {
@@ -34,6 +35,11 @@ bool KeyListFidoInterfaces(std::vector<KeyListEntry>& out) {
     entry.makerFilterKeeps = KeyVendorFilterKeeps(facts.vendorId, facts.productId);
     entry.kept = key.Keeps(facts);
     entry.openError = OpenError(hid, facts.path);
+    if (const auto* network = dynamic_cast<const NetworkPlatform*>(&hid);
+        network != nullptr && entry.openError != 0 &&
+        network->failure() != ErrorText(entry.openError)) {
+      entry.openReason = network->failure();
+    }
     out.push_back(std::move(entry));
   }
   return true;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class SocketFd {
  public:
@@ -37,18 +38,28 @@ struct SocketAddress {
   int family() const { return storage.ss_family; }
 };
 
-// The first address of HOST for `socketType` (SOCK_DGRAM or SOCK_STREAM);
-// false with the resolver's reason in `error`.
-bool ResolveAddress(const std::string& host, uint16_t port, int socketType, SocketAddress& out,
-                    std::string& error);
+using NetworkClock = std::chrono::steady_clock;
+
+// Every address of HOST for `socketType` (SOCK_DGRAM or SOCK_STREAM), in the
+// resolver's order. A name goes to the resolver on a thread of its own that
+// is abandoned at `deadline`: a slow resolver cannot hold the caller past it.
+// False with `error` the resolver's reason ("Name or service not known") or
+// that it did not answer in time.
+bool ResolveAddresses(const std::string& host, uint16_t port, int socketType,
+                      NetworkClock::time_point deadline, std::vector<SocketAddress>& out,
+                      std::string& error);
+
+// Whether `a` and `b` are the same address and port.
+bool SameEndpoint(const SocketAddress& a, const SocketAddress& b);
+
+// Whether `address` is in 127.0.0.0/8 or is ::1.
+bool IsLoopback(const SocketAddress& address);
 
 // "127.0.0.1:8111" or "[::1]:8111"; "?" for other families.
 std::string FormatAddress(const SocketAddress& address);
 
 // A non-blocking socket, closed on exec.
 SocketFd OpenSocket(int family, int socketType);
-
-using NetworkClock = std::chrono::steady_clock;
 
 // Milliseconds left until `deadline` (0 when past), or -1 for no deadline.
 int MillisecondsLeft(const NetworkClock::time_point* deadline);

@@ -5,6 +5,7 @@
 #include <poll.h>
 
 #include <cerrno>
+#include <vector>
 
 #include "transport/key_device.h"
 
@@ -82,44 +83,66 @@ class TcpLink final : public NetworkLink {
 
 }  // namespace
 
-std::unique_ptr<NetworkLink> TcpPlatform::Connect(std::string& error, int& errorCode) {
-  const DeviceName& target = name();
-  SocketAddress authenticator;
-  if (!ResolveAddress(target.host, target.port, SOCK_STREAM, authenticator, error)) {
-    errorCode = EHOSTUNREACH;
-    return nullptr;
-  }
-  SocketFd stream = OpenSocket(authenticator.family(), SOCK_STREAM);
-  const std::string where = FormatAddress(authenticator) + ": ";
+namespace {
+
+// A connected stream to `peer` by `deadline`; invalid with the errno value.
+SocketFd ConnectTo(const SocketAddress& peer, NetworkClock::time_point deadline, int& errorCode) {
+  SocketFd stream = OpenSocket(peer.family(), SOCK_STREAM);
   if (!stream.valid()) {
     errorCode = errno;
-    error = where + ErrorText(errno);
-    return nullptr;
+    return SocketFd();
   }
-  if (connect(stream.get(), reinterpret_cast<const sockaddr*>(&authenticator.storage),
-              authenticator.length) != 0 &&
+  if (connect(stream.get(), reinterpret_cast<const sockaddr*>(&peer.storage), peer.length) != 0 &&
       errno != EINPROGRESS) {
     errorCode = errno;
-    error = where + ErrorText(errno);
-    return nullptr;
+    return SocketFd();
   }
-  const NetworkClock::time_point deadline =
-      NetworkClock::now() + std::chrono::milliseconds(ConnectTimeoutMs());
   if (WaitFor(stream.get(), POLLOUT, &deadline) <= 0) {
     errorCode = ETIMEDOUT;
-    error = where + ErrorText(ETIMEDOUT);
-    return nullptr;
+    return SocketFd();
   }
   int pending = 0;
   socklen_t size = sizeof pending;
   getsockopt(stream.get(), SOL_SOCKET, SO_ERROR, &pending, &size);
   if (pending != 0) {
     errorCode = pending;
-    error = where + ErrorText(pending);
+    return SocketFd();
+  }
+  return stream;
+}
+
+}  // namespace
+
+std::unique_ptr<NetworkLink> TcpPlatform::Connect(std::string& error, int& errorCode) {
+  const DeviceName& target = name();
+  // Resolving and connecting share one time-out.
+  const NetworkClock::time_point deadline =
+      NetworkClock::now() + std::chrono::milliseconds(ConnectTimeoutMs());
+  std::vector<SocketAddress> peers;
+  if (!ResolveAddresses(target.host, target.port, SOCK_STREAM, deadline, peers, error)) {
+    errorCode = EHOSTUNREACH;
     return nullptr;
   }
-  // Packets are small and each waits for its answer.
-  const int on = 1;
-  setsockopt(stream.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  return std::make_unique<TcpLink>(std::move(stream));
+  error.clear();
+  for (size_t i = 0; i < peers.size(); ++i) {
+    // Each address left gets its share of the time, so a silent first one
+    // cannot keep the others from being tried.
+    const auto left = deadline - NetworkClock::now();
+    const NetworkClock::time_point until =
+        left.count() <= 0 ? deadline
+                          : NetworkClock::now() + left / static_cast<int>(peers.size() - i);
+    SocketFd stream = ConnectTo(peers[i], until, errorCode);
+    if (stream.valid()) {
+      // Packets are small and each waits for its answer.
+      const int on = 1;
+      setsockopt(stream.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+      error.clear();
+      return std::make_unique<TcpLink>(std::move(stream));
+    }
+    // The address itself is news only when a name gave several.
+    if (!error.empty()) error += "; ";
+    if (peers.size() > 1) error += FormatAddress(peers[i]) + ": ";
+    error += ErrorText(errorCode);
+  }
+  return nullptr;
 }

@@ -238,10 +238,11 @@ TEST(NetworkPlatformTest, TcpStreamClosedMidPacketFailsTheRead) {
 
 // quillmark-simkey's server on a thread, stopped at the end.
 struct ServedKey {
-  explicit ServedKey(SimDeviceConfig config, bool udp) {
+  explicit ServedKey(SimDeviceConfig config, bool udp, const std::string& host = "127.0.0.1") {
     SimServerOptions options;
     SimServerEndpoint& endpoint = udp ? options.udp : options.tcp;
     endpoint.enabled = true;
+    endpoint.host = host;
     endpoint.port = 0;
     replyPort = FreeUdpPort();
     endpoint.replyPort = replyPort;
@@ -310,6 +311,27 @@ TEST_P(NetworkKeyTest, ExchangesWholeMessagesWithTheServedKey) {
   EXPECT_EQ(KeySendApdu(version, sizeof version, reply, &length, CTAPHID_MSG), 0x9000);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), length), "U2F_V2");
   EXPECT_TRUE(platform->answered());
+}
+
+TEST_P(NetworkKeyTest, AnswersOverIpv6Loopback) {
+  const int probe = socket(AF_INET6, SOCK_DGRAM, 0);
+  sockaddr_in6 loopback{};
+  loopback.sin6_family = AF_INET6;
+  loopback.sin6_addr = in6addr_loopback;
+  const bool ipv6 =
+      probe >= 0 && bind(probe, reinterpret_cast<sockaddr*>(&loopback), sizeof loopback) == 0;
+  if (probe >= 0) close(probe);
+  if (!ipv6) GTEST_SKIP() << "this machine has no IPv6 loopback address";
+  ServedKey served(SimDeviceConfig(), GetParam(), "::1");
+  ASSERT_TRUE(served.listening);
+  ASSERT_EQ(served.address.rfind(GetParam() ? "udp:[::1]:" : "tcp:[::1]:", 0), 0u)
+      << served.address;
+  ASSERT_TRUE(Select(served)) << served.address;
+  const uint8_t getInfo[] = {0x04};
+  uint8_t reply[KEY_REPLY_BUFFER_SIZE];
+  uint32_t length = sizeof reply;
+  EXPECT_EQ(KeySendCbor(getInfo, 1, reply, &length), 0x00);
+  EXPECT_GT(length, 200u);
 }
 
 TEST_P(NetworkKeyTest, SilentKeyFailsTheExchangeWithinTheWait) {
