@@ -185,7 +185,8 @@ std::string UsageText() {
          "\n"
          "Exit status: 0 when a key answered, 1 when none was found, the --device could\n"
          "not be reached or the --record file could not be written, 2 for bad arguments,\n"
-         "3 when a key was found but did not answer; --mds-update alone: 0 when the\n"
-         "cached copy was replaced, 4 when not (a download past --mds-timeout among\n"
-         "them); --list: 0 when one or more interfaces are listed, 1 when none.\n";
+         "3 when a key was found but did not answer or stopped answering (the rows\n"
+         "read so far are shown); --mds-update alone: 0 when the cached copy was\n"
+         "replaced, 4 when not (a download past --mds-timeout among them); --list: 0\n"
+         "when one or more interfaces are listed, 1 when none.\n";
 }

@@ -10,17 +10,19 @@
 #include "simkey/server/sim_server.h"
 
 struct ServedKey {
-  // `replyPort` matters for UDP only.
-  ServedKey(SimDeviceConfig config, bool udp, uint16_t replyPort = 0) {
+  // `replyPort` matters for UDP only. Tests check `listening`.
+  ServedKey(SimDeviceConfig config, bool udp, uint16_t replyPort = 0,
+            const std::string& host = "127.0.0.1")
+      : replyPort(replyPort) {
     SimServerOptions options;
     SimServerEndpoint& endpoint = udp ? options.udp : options.tcp;
     endpoint.enabled = true;
+    endpoint.host = host;
     endpoint.port = 0;
     endpoint.replyPort = replyPort;
     server = std::make_unique<SimServer>(std::move(config), options);
     std::string error;
     listening = server->Listen(error);
-    EXPECT_TRUE(listening) << error;
     address = server->Addresses();
     thread = std::thread([this] {
       std::string ignored;
@@ -34,6 +36,7 @@ struct ServedKey {
   std::unique_ptr<SimServer> server;
   bool listening = false;
   std::string address;  // as --device takes it
+  uint16_t replyPort;
   volatile int stop = 0;
   std::thread thread;
 };

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "simkey/server/sim_server.h"
+#include "tests/served_key.h"
 #include "transport/ctaphid.h"
 #include "transport/key_device.h"
 #include "transport/network_platform.h"
@@ -236,37 +237,6 @@ TEST(NetworkPlatformTest, TcpStreamClosedMidPacketFailsTheRead) {
   EXPECT_EQ(session.Read(in), -1);
 }
 
-// quillmark-simkey's server on a thread, stopped at the end.
-struct ServedKey {
-  explicit ServedKey(SimDeviceConfig config, bool udp, const std::string& host = "127.0.0.1") {
-    SimServerOptions options;
-    SimServerEndpoint& endpoint = udp ? options.udp : options.tcp;
-    endpoint.enabled = true;
-    endpoint.host = host;
-    endpoint.port = 0;
-    replyPort = FreeUdpPort();
-    endpoint.replyPort = replyPort;
-    server = std::make_unique<SimServer>(std::move(config), options);
-    std::string error;
-    listening = server->Listen(error);
-    address = server->Addresses();
-    thread = std::thread([this] {
-      std::string ignored;
-      server->Run(stop, ignored);
-    });
-  }
-  ~ServedKey() {
-    stop = 1;
-    thread.join();
-  }
-  std::unique_ptr<SimServer> server;
-  bool listening = false;
-  std::string address;
-  uint16_t replyPort = 0;
-  volatile int stop = 0;
-  std::thread thread;
-};
-
 class NetworkKeyTest : public ::testing::TestWithParam<bool> {
  protected:
   void TearDown() override {
@@ -296,7 +266,7 @@ class NetworkKeyTest : public ::testing::TestWithParam<bool> {
 TEST_P(NetworkKeyTest, ExchangesWholeMessagesWithTheServedKey) {
   SimDeviceConfig config;
   config.misbehave.foreignReportsFirst = 2;  // replies on other channels come first
-  ServedKey served(config, GetParam());
+  ServedKey served(config, GetParam(), FreeUdpPort());
   ASSERT_TRUE(served.listening);
   ASSERT_TRUE(Select(served)) << served.address;
 
@@ -322,7 +292,7 @@ TEST_P(NetworkKeyTest, AnswersOverIpv6Loopback) {
       probe >= 0 && bind(probe, reinterpret_cast<sockaddr*>(&loopback), sizeof loopback) == 0;
   if (probe >= 0) close(probe);
   if (!ipv6) GTEST_SKIP() << "this machine has no IPv6 loopback address";
-  ServedKey served(SimDeviceConfig(), GetParam(), "::1");
+  ServedKey served(SimDeviceConfig(), GetParam(), FreeUdpPort(), "::1");
   ASSERT_TRUE(served.listening);
   ASSERT_EQ(served.address.rfind(GetParam() ? "udp:[::1]:" : "tcp:[::1]:", 0), 0u)
       << served.address;
@@ -337,7 +307,7 @@ TEST_P(NetworkKeyTest, AnswersOverIpv6Loopback) {
 TEST_P(NetworkKeyTest, SilentKeyFailsTheExchangeWithinTheWait) {
   SimDeviceConfig config;
   config.misbehave.silent = true;
-  ServedKey served(config, GetParam());
+  ServedKey served(config, GetParam(), FreeUdpPort());
   ASSERT_TRUE(Select(served));
   const uint8_t getInfo[] = {0x04};
   uint8_t reply[64];
