@@ -1,0 +1,40 @@
+// Reading the members of a key's CBOR answer map. A member that is missing is
+// "not given"; a member of another type marks the answer as wrong.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cbor/cbor_view.h"
+
+constexpr int32_t ANSWER_OK = 0;
+constexpr int32_t ANSWER_UNREADABLE = 1;  // not one whole CBOR map within the bytes received
+constexpr int32_t ANSWER_WRONG_TYPE = 2;  // a member of the wrong type or size
+
+// Checks that `answer` is one CBOR map whose encoding ends within `length`
+// and opens it as `map`. An answer of no bytes is the empty map: keys leave
+// out the map when they have nothing to say.
+int32_t OpenAnswerMap(const uint8_t* answer, uint32_t length, CborView& map);
+
+// Reads values found in a checked map; the empty view is "not given". A value
+// of another type sets `wrong` and answers "not given".
+class MemberReader {
+ public:
+  std::optional<uint32_t> Unsigned(CborView value);
+  std::optional<std::vector<uint8_t>> Bytes(CborView value);
+  // A byte string of exactly `length` bytes.
+  std::optional<std::vector<uint8_t>> FixedBytes(CborView value, uint32_t length);
+  // Text is kept as the key sent it; the caller makes it valid UTF-8 to show.
+  std::optional<std::string> Text(CborView value);
+  std::optional<bool> Bool(CborView value);
+  // A map (given, or missing); anything else is wrong.
+  bool IsMapOrMissing(CborView value);
+
+  bool wrong() const { return wrong_; }
+  int32_t result() const { return wrong_ ? ANSWER_WRONG_TYPE : ANSWER_OK; }
+
+ private:
+  bool wrong_ = false;
+};
