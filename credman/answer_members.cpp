@@ -1,12 +1,33 @@
 #include "credman/answer_members.h"
 
+#include "cbor/cbor_walk.h"
+
+uint32_t WholeItemLength(const uint8_t* data, uint32_t size) {
+  CborHead head;
+  if (data == nullptr || head.Read(data, size) != CborHeadStatus::kRead) return 0;
+  const bool indefinite = head.info == CBOR_INFO_INDEFINITE;
+  const bool string = head.major == CBOR_MAJOR_BYTES || head.major == CBOR_MAJOR_TEXT;
+  const bool container = head.major == CBOR_MAJOR_ARRAY || head.major == CBOR_MAJOR_MAP;
+  if (string && !indefinite) {
+    const uint64_t length = uint64_t{head.headLength} + head.argument;
+    return length <= size ? static_cast<uint32_t>(length) : 0;
+  }
+  if (!string && !container) return head.headLength;
+  if (!indefinite && head.argument == 0) return head.headLength;
+  CborWalk walk(data, size, head);
+  while (walk.Next() == CborWalk::Step::kItem) {
+    if (walk.offset() > size) return 0;
+    if (walk.complete()) return static_cast<uint32_t>(walk.offset());
+  }
+  return 0;
+}
+
 int32_t OpenAnswerMap(const uint8_t* answer, uint32_t length, CborView& map) {
   map = CborView();
   if (length == 0) return ANSWER_OK;
   if (answer == nullptr) return ANSWER_UNREADABLE;
   CborView view(answer, length);
-  const uint32_t itemLength = view.ItemLength();
-  if (view.Head().major != CBOR_MAJOR_MAP || itemLength == 0 || itemLength > length) {
+  if (view.Head().major != CBOR_MAJOR_MAP || WholeItemLength(answer, length) == 0) {
     return ANSWER_UNREADABLE;
   }
   map = view;

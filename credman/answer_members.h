@@ -13,6 +13,11 @@ constexpr int32_t ANSWER_OK = 0;
 constexpr int32_t ANSWER_UNREADABLE = 1;  // not one whole CBOR map within the bytes received
 constexpr int32_t ANSWER_WRONG_TYPE = 2;  // a member of the wrong type or size
 
+// The length of the one CBOR item at `data` when it ends within `size`; 0
+// when it is malformed or goes on past `size` (where CborView::ItemLength may
+// answer `size` for an item cut off at a member's end).
+uint32_t WholeItemLength(const uint8_t* data, uint32_t size);
+
 // Checks that `answer` is one CBOR map whose encoding ends within `length`
 // and opens it as `map`. An answer of no bytes is the empty map: keys leave
 // out the map when they have nothing to say.

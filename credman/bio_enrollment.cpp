@@ -66,9 +66,8 @@ int32_t ReadEnrollments(const uint8_t* answer, uint32_t length, std::vector<Enro
   MemberReader reader;
   CborView entry(infos.data + head.headLength, infos.size - head.headLength);
   for (uint32_t i = 0; i < head.argument && !reader.wrong(); ++i) {
-    const uint32_t entryLength = entry.ItemLength();
-    if (entryLength == 0 || entryLength > entry.size || !reader.IsMapOrMissing(entry) ||
-        entry.IsEmpty()) {
+    const uint32_t entryLength = WholeItemLength(entry.data, entry.size);
+    if (entryLength == 0 || entry.Head().major != CBOR_MAJOR_MAP) {
       out.clear();
       return ANSWER_WRONG_TYPE;
     }

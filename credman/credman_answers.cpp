@@ -9,8 +9,8 @@ constexpr uint32_t kHashLength = 32;
 // The encoded item at `value` when it is a map, kept whole.
 std::vector<uint8_t> RawMap(CborView value, MemberReader& reader) {
   if (value.IsEmpty() || !reader.IsMapOrMissing(value)) return {};
-  const uint32_t length = value.ItemLength();
-  if (length == 0 || length > value.size) return {};
+  const uint32_t length = WholeItemLength(value.data, value.size);
+  if (length == 0) return {};
   return std::vector<uint8_t>(value.data, value.data + length);
 }
 

@@ -69,7 +69,7 @@ LargeBlobCheck CheckLargeBlobArray(const uint8_t* data, uint32_t length) {
   const CborView array(data, arrayLength);
   const CborHead head = array.Head();
   if (head.major == CBOR_MAJOR_ARRAY && head.info != CBOR_INFO_INDEFINITE &&
-      array.ItemLength() == arrayLength) {
+      WholeItemLength(data, arrayLength) == arrayLength) {
     check.entries = static_cast<int32_t>(head.argument);
   }
   return check;
