@@ -37,9 +37,23 @@ class MemberReader {
   // A map (given, or missing); anything else is wrong.
   bool IsMapOrMissing(CborView value);
 
+  void MarkWrong() { wrong_ = true; }
   bool wrong() const { return wrong_; }
   int32_t result() const { return wrong_ ? ANSWER_WRONG_TYPE : ANSWER_OK; }
 
  private:
   bool wrong_ = false;
 };
+
+// Opens the answer and lets `fill(map, reader)` read it into `out`; an answer
+// that cannot be read, or has a member of the wrong type, leaves `out` empty.
+template <typename Record, typename Fill>
+int32_t ReadAnswer(const uint8_t* answer, uint32_t length, Record& out, Fill fill) {
+  out = Record();
+  CborView map;
+  if (OpenAnswerMap(answer, length, map) != ANSWER_OK) return ANSWER_UNREADABLE;
+  MemberReader reader;
+  fill(map, reader);
+  if (reader.wrong()) out = Record();
+  return reader.result();
+}

@@ -41,42 +41,35 @@ uint32_t WriteBioEnumerateRequest(uint8_t command, const PinUvAuth& auth,
 
 int32_t ReadFingerprintSensorInfo(const uint8_t* answer, uint32_t length,
                                   FingerprintSensorInfo& out) {
-  out = FingerprintSensorInfo();
-  CborView map;
-  if (OpenAnswerMap(answer, length, map) != ANSWER_OK) return ANSWER_UNREADABLE;
-  MemberReader reader;
-  out.fingerprintKind = reader.Unsigned(map.FindIntKey(0x02));
-  out.samplesForEnroll = reader.Unsigned(map.FindIntKey(0x03));
-  if (reader.wrong()) out = FingerprintSensorInfo();
-  return reader.result();
+  return ReadAnswer(answer, length, out, [&out](CborView map, MemberReader& reader) {
+    out.fingerprintKind = reader.Unsigned(map.FindIntKey(0x02));
+    out.samplesForEnroll = reader.Unsigned(map.FindIntKey(0x03));
+  });
 }
 
 int32_t ReadEnrollments(const uint8_t* answer, uint32_t length, std::vector<Enrollment>& out) {
-  out.clear();
-  CborView map;
-  if (OpenAnswerMap(answer, length, map) != ANSWER_OK) return ANSWER_UNREADABLE;
-  const CborView infos = map.FindIntKey(0x07);
-  if (infos.IsEmpty()) return ANSWER_OK;
-  const CborHead head = infos.Head();
-  if (head.major != CBOR_MAJOR_ARRAY || head.info == CBOR_INFO_INDEFINITE) {
-    return ANSWER_WRONG_TYPE;
-  }
-  // The map was checked whole, so each entry lies within the answer and the
-  // count cannot outrun the bytes: every entry takes at least one.
-  MemberReader reader;
-  CborView entry(infos.data + head.headLength, infos.size - head.headLength);
-  for (uint32_t i = 0; i < head.argument && !reader.wrong(); ++i) {
-    const uint32_t entryLength = WholeItemLength(entry.data, entry.size);
-    if (entryLength == 0 || entry.Head().major != CBOR_MAJOR_MAP) {
-      out.clear();
-      return ANSWER_WRONG_TYPE;
+  return ReadAnswer(answer, length, out, [&out](CborView map, MemberReader& reader) {
+    const CborView infos = map.FindIntKey(0x07);
+    if (infos.IsEmpty()) return;
+    const CborHead head = infos.Head();
+    if (head.major != CBOR_MAJOR_ARRAY || head.info == CBOR_INFO_INDEFINITE) {
+      reader.MarkWrong();
+      return;
     }
-    Enrollment enrollment;
-    enrollment.templateId = reader.Bytes(entry.FindIntKey(0x01));
-    enrollment.friendlyName = reader.Text(entry.FindIntKey(0x02));
-    out.push_back(std::move(enrollment));
-    entry = CborView(entry.data + entryLength, entry.size - entryLength);
-  }
-  if (reader.wrong()) out.clear();
-  return reader.result();
+    // The map was checked whole, so each entry lies within the answer and the
+    // count cannot outrun the bytes: every entry takes at least one.
+    CborView entry(infos.data + head.headLength, infos.size - head.headLength);
+    for (uint32_t i = 0; i < head.argument && !reader.wrong(); ++i) {
+      const uint32_t entryLength = WholeItemLength(entry.data, entry.size);
+      if (entryLength == 0 || entry.Head().major != CBOR_MAJOR_MAP) {
+        reader.MarkWrong();
+        return;
+      }
+      Enrollment enrollment;
+      enrollment.templateId = reader.Bytes(entry.FindIntKey(0x01));
+      enrollment.friendlyName = reader.Text(entry.FindIntKey(0x02));
+      out.push_back(std::move(enrollment));
+      entry = CborView(entry.data + entryLength, entry.size - entryLength);
+    }
+  });
 }

@@ -14,61 +14,46 @@ std::vector<uint8_t> RawMap(CborView value, MemberReader& reader) {
   return std::vector<uint8_t>(value.data, value.data + length);
 }
 
-template <typename Record>
-int32_t Finish(int32_t result, Record& out) {
-  if (result != ANSWER_OK) out = Record();
-  return result;
-}
-
 }  // namespace
 
 int32_t ReadCredsMetadata(const uint8_t* answer, uint32_t length, CredsMetadata& out) {
-  out = CredsMetadata();
-  CborView map;
-  if (OpenAnswerMap(answer, length, map) != ANSWER_OK) return ANSWER_UNREADABLE;
-  MemberReader reader;
-  out.existing = reader.Unsigned(map.FindIntKey(0x01));
-  out.remaining = reader.Unsigned(map.FindIntKey(0x02));
-  return Finish(reader.result(), out);
+  return ReadAnswer(answer, length, out, [&out](CborView map, MemberReader& reader) {
+    out.existing = reader.Unsigned(map.FindIntKey(0x01));
+    out.remaining = reader.Unsigned(map.FindIntKey(0x02));
+  });
 }
 
 int32_t ReadRelyingPartyAnswer(const uint8_t* answer, uint32_t length, RelyingPartyAnswer& out) {
-  out = RelyingPartyAnswer();
-  CborView map;
-  if (OpenAnswerMap(answer, length, map) != ANSWER_OK) return ANSWER_UNREADABLE;
-  MemberReader reader;
-  const CborView rp = map.FindIntKey(0x03);
-  if (reader.IsMapOrMissing(rp)) {
-    out.id = reader.Text(rp.FindTextKey("id"));
-    out.name = reader.Text(rp.FindTextKey("name"));
-  }
-  out.rpIdHash = reader.FixedBytes(map.FindIntKey(0x04), kHashLength);
-  out.totalRps = reader.Unsigned(map.FindIntKey(0x05));
-  return Finish(reader.result(), out);
+  return ReadAnswer(answer, length, out, [&out](CborView map, MemberReader& reader) {
+    const CborView rp = map.FindIntKey(0x03);
+    if (reader.IsMapOrMissing(rp)) {
+      out.id = reader.Text(rp.FindTextKey("id"));
+      out.name = reader.Text(rp.FindTextKey("name"));
+    }
+    out.rpIdHash = reader.FixedBytes(map.FindIntKey(0x04), kHashLength);
+    out.totalRps = reader.Unsigned(map.FindIntKey(0x05));
+  });
 }
 
 int32_t ReadCredentialAnswer(const uint8_t* answer, uint32_t length, CredentialAnswer& out) {
-  out = CredentialAnswer();
-  CborView map;
-  if (OpenAnswerMap(answer, length, map) != ANSWER_OK) return ANSWER_UNREADABLE;
-  MemberReader reader;
-  const CborView user = map.FindIntKey(0x06);
-  if (reader.IsMapOrMissing(user)) {
-    out.userId = reader.Bytes(user.FindTextKey("id"));
-    out.userName = reader.Text(user.FindTextKey("name"));
-    out.displayName = reader.Text(user.FindTextKey("displayName"));
-  }
-  const CborView credential = map.FindIntKey(0x07);
-  if (reader.IsMapOrMissing(credential)) {
-    out.credentialId = reader.Bytes(credential.FindTextKey("id"));
-    out.credentialType = reader.Text(credential.FindTextKey("type"));
-  }
-  out.publicKey = RawMap(map.FindIntKey(0x08), reader);
-  out.totalCredentials = reader.Unsigned(map.FindIntKey(0x09));
-  out.credProtect = reader.Unsigned(map.FindIntKey(0x0A));
-  out.hasLargeBlobKey = reader.FixedBytes(map.FindIntKey(0x0B), kHashLength).has_value();
-  out.thirdPartyPayment = reader.Bool(map.FindIntKey(0x0C));
-  return Finish(reader.result(), out);
+  return ReadAnswer(answer, length, out, [&out](CborView map, MemberReader& reader) {
+    const CborView user = map.FindIntKey(0x06);
+    if (reader.IsMapOrMissing(user)) {
+      out.userId = reader.Bytes(user.FindTextKey("id"));
+      out.userName = reader.Text(user.FindTextKey("name"));
+      out.displayName = reader.Text(user.FindTextKey("displayName"));
+    }
+    const CborView credential = map.FindIntKey(0x07);
+    if (reader.IsMapOrMissing(credential)) {
+      out.credentialId = reader.Bytes(credential.FindTextKey("id"));
+      out.credentialType = reader.Text(credential.FindTextKey("type"));
+    }
+    out.publicKey = RawMap(map.FindIntKey(0x08), reader);
+    out.totalCredentials = reader.Unsigned(map.FindIntKey(0x09));
+    out.credProtect = reader.Unsigned(map.FindIntKey(0x0A));
+    out.hasLargeBlobKey = reader.FixedBytes(map.FindIntKey(0x0B), kHashLength).has_value();
+    out.thirdPartyPayment = reader.Bool(map.FindIntKey(0x0C));
+  });
 }
 
 uint32_t CredmanCountBound(const CredsMetadata& metadata) {
