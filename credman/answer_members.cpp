@@ -5,18 +5,19 @@
 uint32_t WholeItemLength(const uint8_t* data, uint32_t size) {
   CborHead head;
   if (data == nullptr || head.Read(data, size) != CborHeadStatus::kRead) return 0;
-  const bool indefinite = head.info == CBOR_INFO_INDEFINITE;
+  if (head.info == CBOR_INFO_INDEFINITE) return 0;
   const bool string = head.major == CBOR_MAJOR_BYTES || head.major == CBOR_MAJOR_TEXT;
   const bool container = head.major == CBOR_MAJOR_ARRAY || head.major == CBOR_MAJOR_MAP;
-  if (string && !indefinite) {
+  if (string) {
     const uint64_t length = uint64_t{head.headLength} + head.argument;
     return length <= size ? static_cast<uint32_t>(length) : 0;
   }
-  if (!string && !container) return head.headLength;
-  if (!indefinite && head.argument == 0) return head.headLength;
+  if (!container || head.argument == 0) return head.headLength;
+  // The walk lets a break code close a definite container; here any break,
+  // like any other indefinite length, makes the item unreadable.
   CborWalk walk(data, size, head);
   while (walk.Next() == CborWalk::Step::kItem) {
-    if (walk.offset() > size) return 0;
+    if (walk.offset() > size || walk.head().info == CBOR_INFO_INDEFINITE) return 0;
     if (walk.complete()) return static_cast<uint32_t>(walk.offset());
   }
   return 0;

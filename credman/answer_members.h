@@ -14,8 +14,9 @@ constexpr int32_t ANSWER_UNREADABLE = 1;  // not one whole CBOR map within the b
 constexpr int32_t ANSWER_WRONG_TYPE = 2;  // a member of the wrong type or size
 
 // The length of the one CBOR item at `data` when it ends within `size`; 0
-// when it is malformed or goes on past `size` (where CborView::ItemLength may
-// answer `size` for an item cut off at a member's end).
+// when it is malformed, goes on past `size` (where CborView::ItemLength may
+// answer `size` for an item cut off at a member's end) or has an indefinite
+// length anywhere, which CTAP's canonical encoding never has.
 uint32_t WholeItemLength(const uint8_t* data, uint32_t size);
 
 // Checks that `answer` is one CBOR map whose encoding ends within `length`

@@ -22,6 +22,7 @@ TEST(LargeBlobs, DigestAndEntries) {
       {"a0" + kEmpty.substr(2), LARGE_BLOB_DIGEST_WRONG, -1},    // no array
       {"82a0" + kEmpty.substr(2), LARGE_BLOB_DIGEST_WRONG, -1},  // cut off
       {"9bffffffffffffffff" + kEmpty.substr(2), LARGE_BLOB_DIGEST_WRONG, -1},
+      {"98ffffff" + kEmpty.substr(2), LARGE_BLOB_DIGEST_WRONG, -1},  // break ends a definite array
   };
   for (const Case& c : cases) {
     const std::vector<uint8_t> data = HexBytes(c.hex);
