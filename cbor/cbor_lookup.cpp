@@ -78,7 +78,12 @@ uint32_t CborView::ItemLength() const {
   while (true) {
     switch (walk.Next()) {
       case CborWalk::Step::kItem:
-        if (walk.complete() || walk.ranOff()) return Saturate(walk.offset());
+        if (walk.complete()) return Saturate(walk.offset());
+        // The data ended with members still to come: the item is cut off,
+        // even when the end falls exactly between two members.
+        if (walk.ranOff()) {
+          return Saturate(walk.offset() > size ? walk.offset() : uint64_t{size} + 1);
+        }
         break;
       case CborWalk::Step::kCutOff:
         // The item goes on past the end of the data.

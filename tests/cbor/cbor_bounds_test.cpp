@@ -74,6 +74,13 @@ TEST(Bounds, CutAnswersKeepWhatIsWhole) {
   EXPECT_EQ(aaguid.Count(), 16);
   EXPECT_GT(block.view().ItemLength(), block.size());
   EXPECT_TRUE(block.view().FindIntKey(5).IsEmpty());
+  // Cut exactly between members (a map of two pairs holding one, arrays and
+  // nested maps likewise): still cut off, never a whole item.
+  for (const char* hex : {"a20103", "830102", "8201", "a101a20102"}) {
+    const std::vector<uint8_t> bytes = Hex(hex);
+    HeapBytes cut(bytes, bytes.size());
+    EXPECT_GT(cut.view().ItemLength(), cut.size()) << hex;
+  }
 
   // Cut inside the head of maxMsgSize.
   HeapBytes midHead(full, 50);
