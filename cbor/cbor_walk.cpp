@@ -29,6 +29,12 @@ CborWalk::Step CborWalk::Next() {
   CborHeadStatus status = head_.Read(data_ + offset_, static_cast<uint32_t>(size_ - offset_));
   if (status == CborHeadStatus::kCutOff) return Step::kCutOff;
   if (status != CborHeadStatus::kRead) return Step::kMalformed;
+  // A break code ends only an indefinite-length item; inside a counted one it
+  // would let a short container pass for a whole one.
+  if (head_.major == CBOR_MAJOR_SIMPLE && head_.info == CBOR_INFO_INDEFINITE &&
+      expected_ != kIndefinite) {
+    return Step::kMalformed;
+  }
 
   itemOffset_ = offset_;
   memberOfOuter_ = pending_.empty();

@@ -81,6 +81,15 @@ TEST(Bounds, CutAnswersKeepWhatIsWhole) {
     HeapBytes cut(bytes, bytes.size());
     EXPECT_GT(cut.view().ItemLength(), cut.size()) << hex;
   }
+  // A break code closes only an indefinite item: in a counted one the item
+  // is malformed, not short.
+  const struct {
+    const char* hex;
+    uint32_t length;
+  } breaks[] = {{"8201ff", 0}, {"a201ff", 0}, {"8201ff02", 0}, {"82819f01ff01", 6}};
+  for (const auto& c : breaks) {
+    EXPECT_EQ(HeapBytes(std::string(c.hex)).view().ItemLength(), c.length) << c.hex;
+  }
 
   // Cut inside the head of maxMsgSize.
   HeapBytes midHead(full, 50);
