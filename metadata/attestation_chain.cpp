@@ -73,7 +73,7 @@ mbedtls_x509_crt* TopOfSentChain(CertificateList& chain, size_t sent,
 
 AttestationChainResult CheckAttestationChain(const std::vector<std::vector<uint8_t>>& chain,
                                              const std::vector<std::vector<uint8_t>>& modelRoots,
-                                             const std::vector<std::vector<uint8_t>>& otherRoots,
+                                             const OtherRootsSource& otherRoots,
                                              int64_t nowUnixSeconds) {
   AttestationChainResult result;
   CertificateList sent;
@@ -113,9 +113,9 @@ AttestationChainResult CheckAttestationChain(const std::vector<std::vector<uint8
     return result;
   }
 
-  if (!otherRoots.empty()) {
+  if (const std::vector<std::vector<uint8_t>> otherDers = otherRoots(); !otherDers.empty()) {
     CertificateList others;
-    AddAll(others, otherRoots);
+    AddAll(others, otherDers);
     const ChainCheck other = CheckCertificateChain(sent, others, nowUnixSeconds);
     if (other.trusted) {
       result.kind = Kind::kOtherRoot;

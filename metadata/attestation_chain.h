@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,10 +29,12 @@ struct AttestationChainResult {
   std::string timeProblem;
 };
 
+using OtherRootsSource = std::function<std::vector<std::vector<uint8_t>>()>;
+
 // `chain`: DER, leaf first (the key's x5c, or the U2F certificate).
-// `modelRoots`: the model's attestation roots; `otherRoots`: the roots the
-// file lists for other models.
+// `modelRoots`: the model's attestation roots; `otherRoots` gives the roots
+// the file lists for other models, asked only when the model's roots fail.
 AttestationChainResult CheckAttestationChain(const std::vector<std::vector<uint8_t>>& chain,
                                              const std::vector<std::vector<uint8_t>>& modelRoots,
-                                             const std::vector<std::vector<uint8_t>>& otherRoots,
+                                             const OtherRootsSource& otherRoots,
                                              int64_t nowUnixSeconds);

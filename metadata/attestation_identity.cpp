@@ -88,3 +88,9 @@ std::string CertificateAaguid(const uint8_t* der, size_t length) {
   }
   return {};
 }
+
+std::string HyphenatedAaguid(const std::string& hex) {
+  if (hex.size() != 32) return hex;
+  return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" +
+         hex.substr(16, 4) + "-" + hex.substr(20);
+}

@@ -16,5 +16,9 @@ std::string AttestationKeyIdentifier(const uint8_t* der, size_t length);
 // certificate has none or cannot be read.
 std::string CertificateAaguid(const uint8_t* der, size_t length);
 
+// "514d2d53-494d-4b45-592d-414147554944" of 32 hex digits; any other text as
+// it is.
+std::string HyphenatedAaguid(const std::string& hex);
+
 // Lowercase hex of `length` bytes.
 std::string LowerHex(const uint8_t* bytes, size_t length);

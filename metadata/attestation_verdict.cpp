@@ -25,22 +25,16 @@ std::string Say(const char* verdict, const std::string& reason) {
   return std::string(verdict) + ": " + reason;
 }
 
-std::string Hyphenated(const std::string& hex) {
-  if (hex.size() != 32) return hex;
-  return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" +
-         hex.substr(16, 4) + "-" + hex.substr(20);
-}
-
 // The model's description when the file lists it, else its AAGUID.
 std::string ModelName(const MdsBlob& blob, const std::string& aaguid) {
   const MdsEntry* entry = blob.index.FindByAaguid(aaguid);
   if (entry != nullptr && !entry->description.empty()) return entry->description;
-  return "the model " + Hyphenated(aaguid);
+  return "the model " + HyphenatedAaguid(aaguid);
 }
 
 std::string EntryName(const MdsEntry& entry) {
   if (!entry.description.empty()) return entry.description;
-  if (!entry.aaguid.empty()) return "the model " + Hyphenated(entry.aaguid);
+  if (!entry.aaguid.empty()) return "the model " + HyphenatedAaguid(entry.aaguid);
   return "this model";
 }
 
@@ -146,9 +140,9 @@ std::string ChainVerdict(const MdsBlob& blob, const MetadataKeyFacts& key, const
   if (entry.attestationRootCertificates.empty()) {
     return Say(VERDICT_CANNOT_BE_VERIFIED, "the metadata lists no attestation root for " + model);
   }
-  const AttestationChainResult chain =
-      CheckAttestationChain(key.attestationChain, entry.attestationRootCertificates,
-                            OtherRoots(blob, entry.attestationRootCertificates), now);
+  const AttestationChainResult chain = CheckAttestationChain(
+      key.attestationChain, entry.attestationRootCertificates,
+      [&] { return OtherRoots(blob, entry.attestationRootCertificates); }, now);
   using Kind = AttestationChainResult::Kind;
   switch (chain.kind) {
     case Kind::kTrusted:

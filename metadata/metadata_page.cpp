@@ -31,12 +31,6 @@ std::string BlobSummary(const MdsBlob& blob) {
   return text;
 }
 
-std::string HyphenatedAaguid(const std::string& hex) {
-  if (hex.size() != 32) return hex;
-  return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" +
-         hex.substr(16, 4) + "-" + hex.substr(20);
-}
-
 // "L1" of "FIDO_CERTIFIED_L1", "L2plus" of "FIDO_CERTIFIED_L2plus".
 std::string LevelOf(const MdsStatusReport& report) {
   if (!report.certificationLevel.empty()) return report.certificationLevel;
