@@ -8,9 +8,9 @@
 #include <cstring>
 #include <memory>
 
-#include "credman/bio_enrollment.h"
-#include "credman/credman_answers.h"
-#include "credman/large_blobs.h"
+#include "credentials/bio_enrollment.h"
+#include "credentials/credman_answers.h"
+#include "credentials/large_blobs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 8192) return 0;

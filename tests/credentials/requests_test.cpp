@@ -5,10 +5,10 @@
 
 #include <cstring>
 
-#include "credman/bio_enrollment.h"
-#include "credman/credman_requests.h"
-#include "credman/large_blobs.h"
-#include "tests/credman/hex_bytes.h"
+#include "credentials/bio_enrollment.h"
+#include "credentials/credman_requests.h"
+#include "credentials/large_blobs.h"
+#include "tests/credentials/hex_bytes.h"
 
 namespace {
 

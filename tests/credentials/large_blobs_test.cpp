@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "credman/large_blobs.h"
-#include "tests/credman/hex_bytes.h"
+#include "credentials/large_blobs.h"
+#include "tests/credentials/hex_bytes.h"
 
 namespace {
 

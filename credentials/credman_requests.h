@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "cbor/cbor_writer.h"
-#include "credman/pin_uv_auth.h"
+#include "credentials/pin_uv_auth.h"
 
 constexpr uint8_t CTAP_CREDENTIAL_MANAGEMENT = 0x0A;
 // CTAP 2.1 pre-release firmware offers only this (credentialMgmtPreview).

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "credman/answer_members.h"
+#include "credentials/answer_members.h"
 
 struct CredsMetadata {
   std::optional<uint32_t> existing;   // existingResidentCredentialsCount

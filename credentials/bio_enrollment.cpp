@@ -1,4 +1,4 @@
-#include "credman/bio_enrollment.h"
+#include "credentials/bio_enrollment.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "credman/credman_requests.h"
+#include "credentials/credman_requests.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // encoder.
 #include <gtest/gtest.h>
 
-#include "credman/bio_enrollment.h"
-#include "credman/credman_answers.h"
-#include "tests/credman/hex_bytes.h"
+#include "credentials/bio_enrollment.h"
+#include "credentials/credman_answers.h"
+#include "tests/credentials/hex_bytes.h"
 
 namespace {
 

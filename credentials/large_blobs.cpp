@@ -1,4 +1,4 @@
-#include "credman/large_blobs.h"
+#include "credentials/large_blobs.h"
 
 #include <mbedtls/sha256.h>
 

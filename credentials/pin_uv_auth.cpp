@@ -1,4 +1,4 @@
-#include "credman/pin_uv_auth.h"
+#include "credentials/pin_uv_auth.h"
 
 bool PinUvAuthIsValid(const PinUvAuth& auth) {
   if (auth.param == nullptr) return false;

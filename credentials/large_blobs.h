@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cbor/cbor_writer.h"
-#include "credman/answer_members.h"
+#include "credentials/answer_members.h"
 
 constexpr uint8_t CTAP_LARGE_BLOBS = 0x0C;
 

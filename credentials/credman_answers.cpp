@@ -1,4 +1,4 @@
-#include "credman/credman_answers.h"
+#include "credentials/credman_answers.h"
 
 #include <algorithm>
 

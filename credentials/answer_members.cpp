@@ -1,4 +1,4 @@
-#include "credman/answer_members.h"
+#include "credentials/answer_members.h"
 
 #include "cbor/cbor_walk.h"
 

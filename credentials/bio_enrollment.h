@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cbor/cbor_writer.h"
-#include "credman/answer_members.h"
-#include "credman/pin_uv_auth.h"
+#include "credentials/answer_members.h"
+#include "credentials/pin_uv_auth.h"
 
 constexpr uint8_t CTAP_BIO_ENROLLMENT = 0x09;
 // Pre-release firmware offers only this (userVerificationMgmtPreview).
