@@ -18,13 +18,7 @@ const ReportList* FindMetadataList(const QuillmarkModel& model) {
 
 }  // namespace
 
-void ShowMetadataPage(QuillmarkModel& model, const MdsBlob& blob, int64_t nowUnixSeconds) {
-  ReportList* list = model.FindPage(METADATA_PAGE_CAPTION);
-  if (list == nullptr) return;
-  list->Clear();
-  // No key, no page: the rows would describe nothing.
-  if (model.infoList.RowCount() == 0) return;
-
+MetadataKeyFacts MetadataKeyFactsOf(const QuillmarkModel& model) {
   MetadataKeyFacts key;
   for (char c : model.aaguidText) {
     key.aaguid += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -35,6 +29,17 @@ void ShowMetadataPage(QuillmarkModel& model, const MdsBlob& blob, int64_t nowUni
   key.signature = model.attestationSignature;
   key.signatureProblem = model.attestationSignatureProblem;
   key.authDataAaguid = model.attestationAuthDataAaguid;
+  return key;
+}
+
+void ShowMetadataPage(QuillmarkModel& model, const MdsBlob& blob, int64_t nowUnixSeconds) {
+  ReportList* list = model.FindPage(METADATA_PAGE_CAPTION);
+  if (list == nullptr) return;
+  list->Clear();
+  // No key, no page: the rows would describe nothing.
+  if (model.infoList.RowCount() == 0) return;
+
+  const MetadataKeyFacts key = MetadataKeyFactsOf(model);
   for (const MetadataRow& row : BuildMetadataRows(blob, key, nowUnixSeconds)) {
     list->AppendRow(ToValidUtf8(row.item), ToValidUtf8(row.value));
   }

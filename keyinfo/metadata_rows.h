@@ -7,8 +7,13 @@
 
 #include "keyinfo/quillmark_model.h"
 #include "metadata/mds_blob.h"
+#include "metadata/metadata_page.h"
 
 extern const char* const METADATA_PAGE_CAPTION;  // "Metadata"
+
+// What the refresh and the last fetch learned about the key, as the page and
+// the policy judge it.
+MetadataKeyFacts MetadataKeyFactsOf(const QuillmarkModel& model);
 
 // Replaces the page's rows. `now` judges the attestation chain's validity.
 void ShowMetadataPage(QuillmarkModel& model, const MdsBlob& blob, int64_t nowUnixSeconds);

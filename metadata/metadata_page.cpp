@@ -79,18 +79,10 @@ const MdsEntry* StrictestEntry(const std::vector<const MdsEntry*>& entries) {
 
 }  // namespace
 
-std::vector<MetadataRow> BuildMetadataRows(const MdsBlob& blob, const MetadataKeyFacts& key,
-                                           int64_t nowUnixSeconds) {
-  std::vector<MetadataRow> rows;
-  rows.push_back({"Metadata BLOB", BlobSummary(blob)});
-  ModelLookup lookup;
-  const auto verdictRow = [&] {
-    rows.push_back(
-        {METADATA_VERDICT_ITEM, AttestationVerdictText(blob, key, lookup, nowUnixSeconds)});
-    return rows;
-  };
-  if (!blob.accepted()) return verdictRow();
-
+std::vector<const MdsEntry*> LookUpKeyModel(const MdsBlob& blob, const MetadataKeyFacts& key,
+                                            ModelLookup& lookup) {
+  lookup = ModelLookup();
+  if (!blob.accepted()) return {};
   // FIDO2 keys by the AAGUID of GetInfo, else of the attestation
   // certificate; U2F keys by their attestation key identifier.
   std::string aaguid = key.aaguid;
@@ -105,7 +97,7 @@ std::vector<MetadataRow> BuildMetadataRows(const MdsBlob& blob, const MetadataKe
   }
   // An all-zero AAGUID names no model.
   if (aaguid == std::string(32, '0')) aaguid.clear();
-  if (aaguid.empty() && keyIdentifier.empty()) return verdictRow();
+  if (aaguid.empty() && keyIdentifier.empty()) return {};
 
   std::vector<const MdsEntry*> entries;
   if (!aaguid.empty()) entries = blob.index.FindAllByAaguid(aaguid);
@@ -118,15 +110,31 @@ std::vector<MetadataRow> BuildMetadataRows(const MdsBlob& blob, const MetadataKe
   } else {
     lookup.keyIdentifier = keyIdentifier;
   }
-  const MdsEntry* entry = entries.empty() ? nullptr : StrictestEntry(entries);
-  lookup.entry = entry;
+  lookup.entry = entries.empty() ? nullptr : StrictestEntry(entries);
+  return entries;
+}
+
+std::vector<MetadataRow> BuildMetadataRows(const MdsBlob& blob, const MetadataKeyFacts& key,
+                                           int64_t nowUnixSeconds) {
+  std::vector<MetadataRow> rows;
+  rows.push_back({"Metadata BLOB", BlobSummary(blob)});
+  ModelLookup lookup;
+  const auto verdictRow = [&] {
+    rows.push_back(
+        {METADATA_VERDICT_ITEM, AttestationVerdictText(blob, key, lookup, nowUnixSeconds)});
+    return rows;
+  };
+  const std::vector<const MdsEntry*> entries = LookUpKeyModel(blob, key, lookup);
+  if (lookup.aaguid.empty() && lookup.keyIdentifier.empty()) return verdictRow();
+  const bool byAaguid = !lookup.aaguid.empty();
+  const MdsEntry* entry = lookup.entry;
   rows.push_back({"Description", entry != nullptr && !entry->description.empty()
                                      ? entry->description
                                      : std::string(METADATA_UNKNOWN_MODEL)});
   if (byAaguid) {
-    rows.push_back({"AAGUID", HyphenatedAaguid(aaguid)});
+    rows.push_back({"AAGUID", HyphenatedAaguid(lookup.aaguid)});
   } else {
-    rows.push_back({"Attestation key identifier", keyIdentifier});
+    rows.push_back({"Attestation key identifier", lookup.keyIdentifier});
   }
   if (entry == nullptr) return verdictRow();
 

@@ -37,6 +37,15 @@ extern const char* const METADATA_WARNING_ITEM;   // "Warning"
 // The verdict row, always the page's last: see metadata/attestation_verdict.h.
 extern const char* const METADATA_VERDICT_ITEM;  // "Attestation chain"
 
+struct ModelLookup;  // metadata/attestation_verdict.h
+
+// Every entry listing the key's model, in the file's order; `lookup` says what
+// the key was looked up by and the entry the page shows (of a model listed
+// twice, the one with the strictest newest status). Empty when the blob is not
+// accepted or the key names no model.
+std::vector<const MdsEntry*> LookUpKeyModel(const MdsBlob& blob, const MetadataKeyFacts& key,
+                                            ModelLookup& lookup);
+
 // The rows in page order. `now` judges the attestation chain's validity.
 std::vector<MetadataRow> BuildMetadataRows(const MdsBlob& blob, const MetadataKeyFacts& key,
                                            int64_t nowUnixSeconds);
