@@ -161,9 +161,11 @@ InventorySummary SummarizeInventory(const uint8_t* bytes, size_t length) {
         }
       }
     }
-    failures += "  line " + std::to_string(lineNumber) + ", " + TextMember(line, "time") + ", " +
-                TextMember(line, "host") + " " + TextMember(line, "devicePath") + ", " + model +
-                (reason.empty() ? std::string() : ": " + reason) + "\n";
+    std::string where = "  line " + std::to_string(lineNumber);
+    for (const char* name : {"time", "host", "devicePath"}) {
+      if (const std::string part = TextMember(line, name); !part.empty()) where += ", " + part;
+    }
+    failures += where + ", " + model + (reason.empty() ? std::string() : ": " + reason) + "\n";
   }
   std::string& out = summary.text;
   out = std::to_string(summary.checks) + " checked, " + std::to_string(summary.passed) +
