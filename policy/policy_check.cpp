@@ -107,9 +107,8 @@ RuleResult CheckCertification(const Policy& policy, const PolicyFacts& facts) {
               ModelName(facts) + " is " + held + ", below " + policy.certification + " required");
 }
 
-RuleResult CheckFips(const Policy& policy, const PolicyFacts& facts) {
+RuleResult CheckFips(const PolicyFacts& facts) {
   const PolicyRule rule = PolicyRule::kFips;
-  if (!policy.fips) return Pass(rule);
   if (std::string gap = MetadataGap(facts); !gap.empty()) return Unknown(rule, gap);
   if (!facts.modelListed) return Fail(rule, "the metadata does not list " + ModelName(facts));
   if (std::string problem = NewestStatusProblem(facts); !problem.empty()) {
@@ -200,7 +199,7 @@ RuleResult CheckRule(PolicyRule rule, const Policy& policy, const PolicyFacts& f
     case PolicyRule::kCertification:
       return CheckCertification(policy, facts);
     case PolicyRule::kFips:
-      return CheckFips(policy, facts);
+      return CheckFips(facts);
     case PolicyRule::kMetadataCurrent:
       return CheckMetadataCurrent(facts);
     case PolicyRule::kPin:

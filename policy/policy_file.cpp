@@ -201,7 +201,10 @@ std::string ReadRule(PolicyRule rule, const Json& value, const std::string& at, 
       policy.certification = value.get<std::string>();
       return {};
     case PolicyRule::kFips:
-      return ReadBool(value, at, policy.fips);
+      // false would require nothing, and a policy of it alone pass every key.
+      if (!value.is_boolean() || !value.get<bool>()) return Fail(at, "not true");
+      policy.fips = true;
+      return {};
     case PolicyRule::kMetadataCurrent:
       if (!value.is_boolean() || !value.get<bool>()) return Fail(at, "not true");
       policy.metadataCurrent = true;
@@ -215,7 +218,9 @@ std::string ReadRule(PolicyRule rule, const Json& value, const std::string& at, 
     case PolicyRule::kPasskeys:
       return ReadUnsigned(value, at, policy.passkeys);
     case PolicyRule::kOptions:
-      if (!value.is_object()) return Fail(at, "not an object of option names and true or false");
+      if (!value.is_object() || value.empty()) {
+        return Fail(at, "not an object of option names and true or false");
+      }
       for (const auto& [name, member] : value.items()) {
         bool wanted = false;
         if (std::string problem = ReadBool(member, at + PointerPart(name), wanted);
@@ -226,7 +231,7 @@ std::string ReadRule(PolicyRule rule, const Json& value, const std::string& at, 
       }
       return {};
     case PolicyRule::kVersions:
-      if (!value.is_array()) return Fail(at, "not a list of versions");
+      if (!value.is_array() || value.empty()) return Fail(at, "not a list of versions");
       for (size_t i = 0; i < value.size(); ++i) {
         if (!value[i].is_string() || value[i].get<std::string>().empty()) {
           return Fail(at + "/" + std::to_string(i), "not a version text");
@@ -272,6 +277,8 @@ std::string ReadPolicy(const uint8_t* bytes, size_t length, Policy& policy) {
     root = Json::parse(bytes, bytes + length, std::ref(check));
   } catch (const Json::parse_error& error) {
     return "/: not JSON (byte " + std::to_string(error.byte) + ")";
+  } catch (const Json::exception&) {
+    return "/: not JSON";
   }
   if (!check.problem().empty()) return check.problem();
   if (!root.is_object()) return "/: not an object of rules";

@@ -40,7 +40,7 @@ struct Policy {
   std::string verdict;  // one of metadata/attestation_verdict.h's words
   std::vector<PolicyModel> models;
   std::string certification;  // "FIDO_CERTIFIED_L1" ... "FIDO_CERTIFIED_L3plus"
-  bool fips = false;
+  bool fips = false;          // "fips": true, the only value allowed
   bool metadataCurrent = false;
   bool pinSet = false;  // "pin": "set" (true) or "not set"
   uint64_t passkeys = 0;
