@@ -16,6 +16,10 @@ class SimCborOut {
   void Bool(bool value) { bytes_.push_back(value ? 0xF5 : 0xF4); }
   void Map(size_t pairs) { Head(5, pairs); }
   void Array(size_t count) { Head(4, count); }
+  // An item encoded elsewhere, as it is.
+  void Raw(const std::vector<uint8_t>& encoded) {
+    bytes_.insert(bytes_.end(), encoded.begin(), encoded.end());
+  }
 
   const std::vector<uint8_t>& bytes() const { return bytes_; }
 

@@ -28,6 +28,7 @@ struct SimCborItem {
   // The integer value of kUnsigned and kNegative items; 0 for any other.
   int64_t Int() const;
   bool IsText(std::string_view text) const;
+  bool IsTrue() const { return major == kSimple && argument == 21; }
   // Map lookups; an absent item when there is no such key.
   const SimCborItem& Find(int64_t key) const;
   const SimCborItem& Find(std::string_view key) const;

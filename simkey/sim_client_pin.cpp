@@ -1,17 +1,21 @@
 #include "simkey/sim_client_pin.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "simkey/sim_cbor.h"
 #include "simkey/sim_ctap.h"
+#include "simkey/sim_default_key.h"
 
 namespace {
 
 constexpr int64_t kGetRetries = 0x01;
 constexpr int64_t kGetKeyAgreement = 0x02;
 constexpr int64_t kGetPinToken = 0x05;
+constexpr int64_t kGetUvToken = 0x06;
 constexpr int64_t kGetUvRetries = 0x07;
 constexpr int64_t kGetPinTokenWithPermissions = 0x09;
+constexpr uint32_t kAllPermissions = 0xFFFFFFFF;
 
 bool IsBytes(const SimCborItem& item, size_t length) {
   return item.major == SimCborItem::kBytes && item.bytes.size() == length;
@@ -19,6 +23,12 @@ bool IsBytes(const SimCborItem& item, size_t length) {
 
 std::vector<uint8_t> Success(const SimCborOut& map) {
   return SimCtapAnswer(SIM_CTAP_OK, map.bytes());
+}
+
+// Read-only credential management exists only where the key says so.
+bool PermissionsOffered(const SimDeviceConfig& config, uint64_t permissions) {
+  return (permissions & SIMKEY_PERMISSION_PCMR) == 0 ||
+         SimOptionOf(config, "perCredMgmtRO").value_or(false);
 }
 
 }  // namespace
@@ -38,7 +48,9 @@ std::vector<uint8_t> SimClientPin::Answer(const SimDeviceConfig& config,
   const SimCborItem& protocol = request.Find(0x01);
   const SimCborItem& subCommand = request.Find(0x02);
   if (!protocol.present() || !subCommand.present()) return {SIM_CTAP_MISSING_PARAMETER};
+  const std::vector<uint32_t> announced = SimPinProtocols(config.getInfo);
   if (protocol.major != SimCborItem::kUnsigned || (protocol.Int() != 1 && protocol.Int() != 2) ||
+      std::find(announced.begin(), announced.end(), protocol.Int()) == announced.end() ||
       subCommand.major != SimCborItem::kUnsigned) {
     return {SIM_CTAP_INVALID_PARAMETER};
   }
@@ -55,15 +67,20 @@ std::vector<uint8_t> SimClientPin::Answer(const SimDeviceConfig& config,
     case kGetKeyAgreement:
       return KeyAgreement();
     case kGetPinToken:
-      return PinToken(config, protocol.Int(), request);
+      return PinToken(config, protocol.Int(), request, kAllPermissions);
+    case kGetUvToken:
+      return UvToken(config, protocol.Int(), request);
     case kGetPinTokenWithPermissions: {
-      // The token serves every permission; none at all is a bad request.
       const SimCborItem& permissions = request.Find(0x09);
       if (!permissions.present()) return {SIM_CTAP_MISSING_PARAMETER};
-      if (permissions.major != SimCborItem::kUnsigned || permissions.Int() == 0) {
+      if (permissions.major != SimCborItem::kUnsigned || permissions.Int() == 0 ||
+          permissions.argument > 0xFF) {
         return {SIM_CTAP_INVALID_PARAMETER};
       }
-      return PinToken(config, protocol.Int(), request);
+      if (!PermissionsOffered(config, permissions.argument)) {
+        return {SIM_CTAP_UNAUTHORIZED_PERMISSION};
+      }
+      return PinToken(config, protocol.Int(), request, static_cast<uint32_t>(permissions.argument));
     }
     default:
       return {SIM_CTAP_INVALID_SUBCOMMAND};
@@ -140,7 +157,7 @@ std::vector<uint8_t> SimClientPin::Encrypt(const Secret& secret, const std::vect
 }
 
 std::vector<uint8_t> SimClientPin::PinToken(const SimDeviceConfig& config, int64_t protocol,
-                                            const SimCborItem& request) {
+                                            const SimCborItem& request, uint32_t permissions) {
   if (config.pin.empty()) return {SIM_CTAP_PIN_NOT_SET};
   if (retries_ == 0) return {SIM_CTAP_PIN_BLOCKED};
   const SimCborItem& platformKey = request.Find(0x03);
@@ -162,7 +179,35 @@ std::vector<uint8_t> SimClientPin::PinToken(const SimDeviceConfig& config, int64
     return {retries_ == 0 ? SIM_CTAP_PIN_BLOCKED : SIM_CTAP_PIN_INVALID};
   }
   retries_ = config.pinRetries;
+  return TokenAnswer(secret, permissions);
+}
 
+// The fingerprint check stands for itself: `uvAnswer` says how it ends.
+std::vector<uint8_t> SimClientPin::UvToken(const SimDeviceConfig& config, int64_t protocol,
+                                           const SimCborItem& request) {
+  const std::optional<bool> uv = SimOptionOf(config, "uv");
+  if (!uv.has_value() || !SimOptionOf(config, "pinUvAuthToken").value_or(false)) {
+    return {SIM_CTAP_INVALID_SUBCOMMAND};
+  }
+  if (!*uv) return {SIM_CTAP_NOT_ALLOWED};  // nothing enrolled
+  const SimCborItem& platformKey = request.Find(0x03);
+  const SimCborItem& permissions = request.Find(0x09);
+  if (!platformKey.present() || !permissions.present()) return {SIM_CTAP_MISSING_PARAMETER};
+  if (permissions.major != SimCborItem::kUnsigned || permissions.Int() == 0 ||
+      permissions.argument > 0xFF) {
+    return {SIM_CTAP_INVALID_PARAMETER};
+  }
+  if (!PermissionsOffered(config, permissions.argument)) {
+    return {SIM_CTAP_UNAUTHORIZED_PERMISSION};
+  }
+  Secret secret;
+  if (!Derive(protocol, platformKey, secret)) return {SIM_CTAP_INVALID_PARAMETER};
+  if (config.uvAnswer != SIM_CTAP_OK) return {config.uvAnswer};
+  return TokenAnswer(secret, static_cast<uint32_t>(permissions.argument));
+}
+
+std::vector<uint8_t> SimClientPin::TokenAnswer(const Secret& secret, uint32_t permissions) {
+  permissions_ = permissions;
   const std::vector<uint8_t> encrypted = Encrypt(secret, pinToken_);
   SimCborOut out;
   out.Map(1);
@@ -178,4 +223,19 @@ bool SimClientPin::PinAuthMatches(const SimDeviceConfig& config, int64_t protoco
   if (pinAuth.size() != (protocol == 1 ? 16u : 32u)) return false;
   const SimHash mac = SimHmacSha256(pinToken_, clientDataHash.data(), clientDataHash.size());
   return std::equal(pinAuth.begin(), pinAuth.end(), mac.begin());
+}
+
+uint8_t SimClientPin::CheckAuth(const SimDeviceConfig& config, const SimCborItem& protocol,
+                                const SimCborItem& param, const std::vector<uint8_t>& message,
+                                uint32_t permissions) {
+  if (!protocol.present() || !param.present()) return SIM_CTAP_PIN_REQUIRED;
+  const std::vector<uint32_t> announced = SimPinProtocols(config.getInfo);
+  if (protocol.major != SimCborItem::kUnsigned || param.major != SimCborItem::kBytes ||
+      std::find(announced.begin(), announced.end(), protocol.Int()) == announced.end()) {
+    return SIM_CTAP_INVALID_PARAMETER;
+  }
+  if (!PinAuthMatches(config, protocol.Int(), message, param.bytes)) {
+    return SIM_CTAP_PIN_AUTH_INVALID;
+  }
+  return Permits(permissions) ? SIM_CTAP_OK : SIM_CTAP_UNAUTHORIZED_PERMISSION;
 }

@@ -1,8 +1,11 @@
-// The authenticator's side of authenticatorClientPIN with PIN protocols 1
-// and 2: getRetries, getKeyAgreement, getPinToken, getUVRetries and
-// getPinUvAuthTokenUsingPinWithPermissions. Its state lives from the
-// first request on, like a key's from power-up: the retries counter, the
-// key-agreement key (replaced after every wrong PIN) and the PIN token.
+// The authenticator's side of authenticatorClientPIN with the PIN protocols
+// GetInfo announces: getRetries, getKeyAgreement, getPinToken, getUVRetries,
+// getPinUvAuthTokenUsingUvWithPermissions and
+// getPinUvAuthTokenUsingPinWithPermissions. Its state lives from the first
+// request on, like a key's from power-up: the retries counter, the
+// key-agreement key (replaced after every wrong PIN) and the token with its
+// permissions (getPinToken's token may do everything, as before permissions
+// existed).
 #pragma once
 
 #include <cstdint>
@@ -23,6 +26,15 @@ class SimClientPin {
   bool PinAuthMatches(const SimDeviceConfig& config, int64_t protocol,
                       const std::vector<uint8_t>& clientDataHash,
                       const std::vector<uint8_t>& pinAuth);
+  // The status of a management command's pinUvAuthProtocol and
+  // pinUvAuthParam over `message` from a token with one of `permissions`:
+  // 0, or 0x36 without them, 0x02 for a protocol not announced, 0x33 for a
+  // wrong one, 0x40 for a token without the permission.
+  uint8_t CheckAuth(const SimDeviceConfig& config, const SimCborItem& protocol,
+                    const SimCborItem& param, const std::vector<uint8_t>& message,
+                    uint32_t permissions);
+  // Whether the token's permissions hold one of `permissions`.
+  bool Permits(uint32_t permissions) const { return (permissions_ & permissions) != 0; }
 
  private:
   // The keys one protocol derives from the ECDH shared point.
@@ -39,11 +51,21 @@ class SimClientPin {
   std::vector<uint8_t> Retries(const SimDeviceConfig& config) const;
   std::vector<uint8_t> KeyAgreement();
   std::vector<uint8_t> PinToken(const SimDeviceConfig& config, int64_t protocol,
-                                const SimCborItem& request);
+                                const SimCborItem& request, uint32_t permissions);
+  std::vector<uint8_t> UvToken(const SimDeviceConfig& config, int64_t protocol,
+                               const SimCborItem& request);
+  // The token, encrypted for the platform, as the answer {2: token}.
+  std::vector<uint8_t> TokenAnswer(const Secret& secret, uint32_t permissions);
 
   SimRandom& random_;
   bool started_ = false;
   uint32_t retries_ = 0;
   SimEcKey keyAgreement_;
   std::vector<uint8_t> pinToken_;
+  uint32_t permissions_ = 0;  // none until a token was handed out
 };
+
+constexpr uint32_t SIMKEY_PERMISSION_MC = 0x01;
+constexpr uint32_t SIMKEY_PERMISSION_CM = 0x04;
+constexpr uint32_t SIMKEY_PERMISSION_BE = 0x08;
+constexpr uint32_t SIMKEY_PERMISSION_PCMR = 0x40;

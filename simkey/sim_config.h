@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -127,6 +128,57 @@ struct SimCustomMaterial {
   bool operator==(const SimCustomMaterial&) const = default;
 };
 
+// One discoverable credential the key holds at power-up. An empty
+// credentialId is derived from rpId and userId, the same in every run.
+struct SimStoredCredential {
+  std::string rpId;
+  std::string rpName;  // empty: the rp entity has no name
+  std::vector<uint8_t> userId;
+  std::string userName;
+  std::string displayName;
+  std::vector<uint8_t> credentialId;
+  uint32_t credProtect = 0;  // 0: not set, else 1 to 3
+  bool largeBlobKey = false;
+  bool thirdPartyPayment = false;
+
+  bool operator==(const SimStoredCredential&) const = default;
+};
+
+struct SimFingerprint {
+  std::vector<uint8_t> templateId;
+  std::string friendlyName;  // empty: none
+
+  bool operator==(const SimFingerprint&) const = default;
+};
+
+// What GetInfo announces instead of the default key's; unset members keep it.
+struct SimGetInfoConfig {
+  std::optional<std::vector<std::string>> versions;
+  std::map<std::string, bool> options;  // overrides and additions
+  std::optional<std::vector<uint32_t>> pinUvAuthProtocols;
+  std::optional<uint32_t> maxMsgSize;
+  std::optional<uint32_t> maxSerializedLargeBlobArray;
+  // Unset: the store's capacity less what it holds.
+  std::optional<uint32_t> remainingDiscoverableCredentials;
+
+  bool operator==(const SimGetInfoConfig&) const = default;
+};
+
+// How real keys' credential management departs from the standard.
+struct SimCredmanQuirks {
+  enum class TotalRps { kGiven, kLeftOutWhenNone, kLeftOut };
+  TotalRps totalRps = TotalRps::kGiven;
+  // enumerateRPsBegin with nothing stored: 0x2E, 0x14, or 0 (an answer
+  // without an rp).
+  uint8_t emptyRpsStatus = 0x2E;
+  uint32_t claimedTotalRps = 0;          // not 0: totalRPs says this
+  uint32_t claimedTotalCredentials = 0;  // not 0: totalCredentials says this
+  uint8_t pastEndStatus = 0x30;          // GetNext after the last one
+  bool noMaxRemaining = false;           // getCredsMetadata without member 2
+
+  bool operator==(const SimCredmanQuirks&) const = default;
+};
+
 // The longest report a profile may give a device.
 constexpr uint16_t SIMKEY_REPORT_LENGTH_MAX = 4096;
 
@@ -182,6 +234,20 @@ struct SimDeviceConfig {
   bool sequentialChannels = false;
   bool processingKeepAlive = false;
   SimMisbehaviour misbehave;
+  // Discoverable credentials at power-up; makeCredential with rk adds to them
+  // while the device lives, up to maxCredentials.
+  std::vector<SimStoredCredential> credentials;
+  uint32_t maxCredentials = 25;
+  SimGetInfoConfig getInfo;
+  SimCredmanQuirks credmanQuirks;
+  // getPinUvAuthTokenUsingUvWithPermissions fails with this status; 0: it
+  // succeeds when uv and pinUvAuthToken are announced true.
+  uint8_t uvAnswer = 0;
+  std::vector<SimFingerprint> fingerprints;
+  uint32_t fingerprintKind = 1;  // 1 touch, 2 swipe
+  uint32_t samplesForEnroll = 5;
+  // The serialized large-blob array with its digest; empty: the empty array.
+  std::vector<uint8_t> largeBlobArray;
 
   bool operator==(const SimDeviceConfig&) const = default;
 };

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <iterator>
 
+#include "simkey/sim_bio_enrollment.h"
 #include "simkey/sim_cbor_in.h"
 #include "simkey/sim_config.h"
 #include "simkey/sim_ctap.h"
+#include "simkey/sim_large_blobs.h"
 #include "simkey/sim_make_credential.h"
 
 namespace {
@@ -134,11 +136,12 @@ void SimDefaultKey::NoteAnswer(const std::vector<uint8_t>& apdu,
 std::vector<uint8_t> SimDefaultKey::AnswerCbor(const std::vector<uint8_t>& request,
                                                const SimDeviceConfig& config) {
   if (request.empty()) return {SIM_CTAP_INVALID_COMMAND};
+  store_.Start(config);
   const uint8_t command = request[0];
   if (command == 0x04) {
-    return SimCtapAnswer(SIM_CTAP_OK, SimDefaultGetInfo(!config.pin.empty()));
+    return SimCtapAnswer(SIM_CTAP_OK, SimGetInfo(config, store_.remaining()));
   }
-  if (command != 0x01 && command != 0x06) return {SIM_CTAP_INVALID_COMMAND};
+  if (!Offers(config, command)) return {SIM_CTAP_INVALID_COMMAND};
   // A command byte alone stands for an empty parameter map.
   SimCborItem parameters;
   parameters.major = SimCborItem::kMap;
@@ -146,6 +149,39 @@ std::vector<uint8_t> SimDefaultKey::AnswerCbor(const std::vector<uint8_t>& reque
                              parameters.major != SimCborItem::kMap)) {
     return {SIM_CTAP_INVALID_CBOR};
   }
-  if (command == 0x06) return clientPin_.Answer(config, parameters);
-  return SimMakeCredential(config, parameters, clientPin_, random_, signCount_);
+  switch (command) {
+    case 0x06:
+      return clientPin_.Answer(config, parameters);
+    case 0x0A:
+    case 0x41:
+      return credman_.Answer(config, parameters, clientPin_, store_);
+    case 0x09:
+    case 0x40:
+      return SimBioEnrollment(config, parameters, clientPin_);
+    case 0x0C:
+      return SimLargeBlobs(config, parameters);
+    default:
+      return SimMakeCredential(config, parameters, clientPin_, random_, signCount_, store_);
+  }
+}
+
+bool SimDefaultKey::Offers(const SimDeviceConfig& config, uint8_t command) {
+  switch (command) {
+    case 0x01:
+    case 0x06:
+      return true;
+    case 0x0A:
+      return SimAnnouncesVersion(config, "FIDO_2_1") &&
+             SimOptionOf(config, "credMgmt").value_or(false);
+    case 0x41:
+      return SimOptionOf(config, "credentialMgmtPreview").value_or(false);
+    case 0x09:
+      return SimOptionOf(config, "bioEnroll").has_value();
+    case 0x40:
+      return SimOptionOf(config, "userVerificationMgmtPreview").has_value();
+    case 0x0C:
+      return SimOptionOf(config, "largeBlobs").value_or(false);
+    default:
+      return false;
+  }
 }

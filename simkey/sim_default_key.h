@@ -26,27 +26,47 @@
 //
 // CTAP commands (requests that are not one CBOR map answer 0x12):
 //   authenticatorGetInfo (0x04)         status 0 and SimDefaultGetInfo()
-//   authenticatorClientPIN (0x06)       PIN protocol 1: getRetries, getKeyAgreement,
-//                                       getPinToken, getUVRetries; the two retries
-//                                       questions also with protocol 2
+//   authenticatorClientPIN (0x06)       getRetries, getKeyAgreement, getPinToken,
+//                                       getUVRetries and the two token-with-permissions
+//                                       subcommands, with PIN protocols 1 and 2
 //                                       (simkey/sim_client_pin.h). A wrong
 //                                       PIN answers 0x31 and costs a retry (0x32 for the
 //                                       last one and after it), no PIN set 0x35
 //   authenticatorMakeCredential (0x01)  a packed attestation (simkey/sim_make_credential.h);
 //                                       with a PIN set 0x36 without pinAuth, 0x33 for a
 //                                       wrong one. It waits for the touch (touchDelayMs)
-//                                       only when it answers status 0
+//                                       only when it answers status 0. With option rk it
+//                                       stores the credential (0x28 when full)
+//   authenticatorCredentialManagement (0x0A with FIDO_2_1 and credMgmt true, 0x41 with
+//                                       credentialMgmtPreview true)  the reading
+//                                       subcommands over the store
+//                                       (simkey/sim_credential_management.h)
+//   authenticatorBioEnrollment (0x09 with option bioEnroll, 0x40 with
+//                                       userVerificationMgmtPreview)  sensor info and
+//                                       enrollments (simkey/sim_bio_enrollment.h)
+//   authenticatorLargeBlobs (0x0C with largeBlobs true)  get (simkey/sim_large_blobs.h)
 //   anything else                       status 0x01
+// GetInfo and what it announces follow the device's "getInfo" members;
+// clientPIN answers only the protocols announced. Tokens carry permissions:
+// getPinToken's may do everything; getPinUvAuthTokenUsingUvWithPermissions
+// (0x06) needs uv and pinUvAuthToken true, costs a touch, and fails with
+// uvAnswer when set; pcmr needs perCredMgmtRO and allows only reading
+// credentials; a missing permission answers 0x40.
 // Keys and certificates: simkey/sim_attestation.h. Every device draws its
 // key-agreement, credential and U2F keys from its own generator, which gives
 // the same keys in every run.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "simkey/sim_client_pin.h"
 #include "simkey/sim_clock.h"
+#include "simkey/sim_config.h"
+#include "simkey/sim_credential_management.h"
+#include "simkey/sim_credential_store.h"
 #include "simkey/sim_crypto.h"
 #include "simkey/sim_u2f.h"
 
@@ -159,6 +179,15 @@ inline constexpr uint32_t SIMKEY_AUTHENTICATOR_CONFIG_COMMANDS[] = {1, 2, 3};
 
 // The GetInfo map (without the status byte); text maps in canonical key order.
 std::vector<uint8_t> SimDefaultGetInfo(bool clientPin);
+// The same with the device's getInfo members; `remaining` stands where the
+// device gives no remainingDiscoverableCredentials.
+std::vector<uint8_t> SimGetInfo(const SimDeviceConfig& config, uint32_t remaining);
+// What the device's GetInfo announces: an option's value (none when it is not
+// announced), a version, the PIN protocols, maxMsgSize.
+std::optional<bool> SimOptionOf(const SimDeviceConfig& config, std::string_view name);
+bool SimAnnouncesVersion(const SimDeviceConfig& config, std::string_view version);
+std::vector<uint32_t> SimPinProtocols(const SimGetInfoConfig& info);
+uint32_t SimMaxMsgSize(const SimDeviceConfig& config);
 
 // The default key's applets and authenticator. The applets keep one state:
 // which applet the last successful SELECT made current; the authenticator
@@ -170,6 +199,8 @@ class SimDefaultKey {
   std::vector<uint8_t> AnswerApdu(const std::vector<uint8_t>& apdu, const SimDeviceConfig& config);
   std::vector<uint8_t> AnswerCbor(const std::vector<uint8_t>& request,
                                   const SimDeviceConfig& config);
+  // Whether GetInfo announces what the CTAP command needs.
+  static bool Offers(const SimDeviceConfig& config, uint8_t command);
   // Tells the applets of an APDU answered elsewhere (by a profile rule).
   void NoteAnswer(const std::vector<uint8_t>& apdu, const std::vector<uint8_t>& reply);
 
@@ -177,6 +208,8 @@ class SimDefaultKey {
   int currentApplet_ = -1;
   SimRandom random_{"simkey device"};
   SimClientPin clientPin_{random_};
+  SimCredentialStore store_;
+  SimCredentialManagement credman_;
   SimU2f u2f_;
   uint32_t signCount_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "simkey/sim_device.h"
 
+#include "simkey/sim_cbor_in.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -197,7 +199,12 @@ bool SimDevice::Allocated(uint32_t channel) const {
 bool SimDevice::WaitsForTouch(uint8_t command, const std::vector<uint8_t>& payload) const {
   if (command != SIM_CMD_CBOR || payload.empty() || config.touchDelayMs == 0) return false;
   const auto& touch = config.touchCommands;
-  return std::find(touch.begin(), touch.end(), payload[0]) != touch.end();
+  if (std::find(touch.begin(), touch.end(), payload[0]) != touch.end()) return true;
+  // A token through the fingerprint waits for the finger like a touch.
+  SimCborItem request;
+  return payload[0] == 0x06 && payload.size() > 1 &&
+         SimReadCbor(&payload[1], payload.size() - 1, request) &&
+         request.Find(0x02).major == SimCborItem::kUnsigned && request.Find(0x02).Int() == 0x06;
 }
 
 void SimDevice::Reply(uint32_t channel, uint8_t command, std::vector<uint8_t> payload) {

@@ -1,10 +1,12 @@
 // authenticatorGetInfo of the default key.
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <utility>
 
 #include "simkey/sim_cbor.h"
+#include "simkey/sim_config.h"
 #include "simkey/sim_default_key.h"
 
 namespace {
@@ -28,36 +30,59 @@ void TextArray(SimCborOut& out, const char* const (&texts)[N]) {
   for (const char* text : texts) out.Text(text);
 }
 
-}  // namespace
+struct NamedOption {
+  std::string name;
+  bool value;
+};
 
-std::vector<uint8_t> SimDefaultGetInfo(bool clientPin) {
+std::vector<NamedOption> Options(const SimGetInfoConfig& info, bool clientPin) {
+  std::vector<NamedOption> options;
+  for (const SimOption& option : SIMKEY_OPTIONS) {
+    options.push_back(
+        {option.name, std::strcmp(option.name, "clientPin") == 0 ? clientPin : option.value});
+  }
+  for (const auto& [name, value] : info.options) {
+    const auto held = std::find_if(options.begin(), options.end(),
+                                   [&](const NamedOption& option) { return option.name == name; });
+    if (held != options.end()) {
+      held->value = value;
+    } else {
+      options.push_back({name, value});
+    }
+  }
+  return options;
+}
+
+std::vector<uint8_t> Write(const SimGetInfoConfig& info, bool clientPin, uint32_t remaining) {
   SimCborOut out;
   out.Map(0x1F);
 
   out.Unsigned(0x01);
-  TextArray(out, SIMKEY_VERSIONS);
+  if (info.versions) {
+    out.Array(info.versions->size());
+    for (const std::string& version : *info.versions) out.Text(version);
+  } else {
+    TextArray(out, SIMKEY_VERSIONS);
+  }
   out.Unsigned(0x02);
   TextArray(out, SIMKEY_EXTENSIONS);
   out.Unsigned(0x03);
   out.Bytes(SIMKEY_DEFAULT_AAGUID, sizeof SIMKEY_DEFAULT_AAGUID);
 
   out.Unsigned(0x04);
-  std::vector<SimOption> options(std::begin(SIMKEY_OPTIONS), std::end(SIMKEY_OPTIONS));
-  for (SimOption& option : options) {
-    if (std::strcmp(option.name, "clientPin") == 0) option.value = clientPin;
-  }
-  options = Canonical(std::move(options));
+  const std::vector<NamedOption> options = Canonical(Options(info, clientPin));
   out.Map(options.size());
-  for (const SimOption& option : options) {
+  for (const NamedOption& option : options) {
     out.Text(option.name);
     out.Bool(option.value);
   }
 
   out.Unsigned(0x05);
-  out.Unsigned(SIMKEY_MAX_MSG_SIZE);
+  out.Unsigned(info.maxMsgSize.value_or(SIMKEY_MAX_MSG_SIZE));
   out.Unsigned(0x06);
-  out.Array(std::size(SIMKEY_PIN_UV_AUTH_PROTOCOLS));
-  for (uint32_t protocol : SIMKEY_PIN_UV_AUTH_PROTOCOLS) out.Unsigned(protocol);
+  const std::vector<uint32_t> protocols = SimPinProtocols(info);
+  out.Array(protocols.size());
+  for (uint32_t protocol : protocols) out.Unsigned(protocol);
   out.Unsigned(0x07);
   out.Unsigned(SIMKEY_MAX_CREDENTIAL_COUNT_IN_LIST);
   out.Unsigned(0x08);
@@ -76,7 +101,7 @@ std::vector<uint8_t> SimDefaultGetInfo(bool clientPin) {
   }
 
   out.Unsigned(0x0B);
-  out.Unsigned(SIMKEY_MAX_SERIALIZED_LARGE_BLOB_ARRAY);
+  out.Unsigned(info.maxSerializedLargeBlobArray.value_or(SIMKEY_MAX_SERIALIZED_LARGE_BLOB_ARRAY));
   out.Unsigned(0x0C);
   out.Bool(SIMKEY_FORCE_PIN_CHANGE);
   out.Unsigned(0x0D);
@@ -102,7 +127,7 @@ std::vector<uint8_t> SimDefaultGetInfo(bool clientPin) {
   }
 
   out.Unsigned(0x14);
-  out.Unsigned(SIMKEY_REMAINING_DISCOVERABLE_CREDENTIALS);
+  out.Unsigned(info.remainingDiscoverableCredentials.value_or(remaining));
   out.Unsigned(0x15);
   out.Unsigned(SIMKEY_VENDOR_PROTOTYPE_CONFIG_COMMANDS);
 
@@ -129,4 +154,39 @@ std::vector<uint8_t> SimDefaultGetInfo(bool clientPin) {
   out.Array(std::size(SIMKEY_AUTHENTICATOR_CONFIG_COMMANDS));
   for (uint32_t command : SIMKEY_AUTHENTICATOR_CONFIG_COMMANDS) out.Unsigned(command);
   return out.bytes();
+}
+
+}  // namespace
+
+std::vector<uint8_t> SimDefaultGetInfo(bool clientPin) {
+  return Write({}, clientPin, SIMKEY_REMAINING_DISCOVERABLE_CREDENTIALS);
+}
+
+std::vector<uint8_t> SimGetInfo(const SimDeviceConfig& config, uint32_t remaining) {
+  return Write(config.getInfo, !config.pin.empty(), remaining);
+}
+
+std::optional<bool> SimOptionOf(const SimDeviceConfig& config, std::string_view name) {
+  for (const NamedOption& option : Options(config.getInfo, !config.pin.empty())) {
+    if (option.name == name) return option.value;
+  }
+  return std::nullopt;
+}
+
+bool SimAnnouncesVersion(const SimDeviceConfig& config, std::string_view version) {
+  if (config.getInfo.versions) {
+    const auto& versions = *config.getInfo.versions;
+    return std::find(versions.begin(), versions.end(), version) != versions.end();
+  }
+  return std::find(std::begin(SIMKEY_VERSIONS), std::end(SIMKEY_VERSIONS), version) !=
+         std::end(SIMKEY_VERSIONS);
+}
+
+std::vector<uint32_t> SimPinProtocols(const SimGetInfoConfig& info) {
+  if (info.pinUvAuthProtocols) return *info.pinUvAuthProtocols;
+  return {std::begin(SIMKEY_PIN_UV_AUTH_PROTOCOLS), std::end(SIMKEY_PIN_UV_AUTH_PROTOCOLS)};
+}
+
+uint32_t SimMaxMsgSize(const SimDeviceConfig& config) {
+  return config.getInfo.maxMsgSize.value_or(SIMKEY_MAX_MSG_SIZE);
 }

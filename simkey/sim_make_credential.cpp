@@ -1,6 +1,7 @@
 #include "simkey/sim_make_credential.h"
 
 #include <algorithm>
+#include <string>
 
 #include "simkey/sim_attestation.h"
 #include "simkey/sim_cbor.h"
@@ -43,6 +44,40 @@ std::vector<uint8_t> AuthData(const SimCborItem& rpId, uint8_t flags, uint32_t s
   authData.push_back(static_cast<uint8_t>(credentialId.size() >> 8));
   authData.push_back(static_cast<uint8_t>(credentialId.size()));
   Append(authData, credentialId.data(), credentialId.size());
+  const std::vector<uint8_t> key = SimCoseKey(publicKey);
+  Append(authData, key.data(), key.size());
+  return authData;
+}
+
+std::string TextOf(const SimCborItem& item) {
+  if (item.major != SimCborItem::kText) return {};
+  return {item.bytes.begin(), item.bytes.end()};
+}
+
+SimStoredCredential Discoverable(const SimCborItem& rp, const SimCborItem& user,
+                                 const SimCborItem& extensions,
+                                 const std::vector<uint8_t>& credentialId) {
+  SimStoredCredential stored;
+  stored.rpId = TextOf(rp.Find("id"));
+  stored.rpName = TextOf(rp.Find("name"));
+  stored.userId = user.Find("id").bytes;
+  stored.userName = TextOf(user.Find("name"));
+  stored.displayName = TextOf(user.Find("displayName"));
+  stored.credentialId = credentialId;
+  const SimCborItem& credProtect = extensions.Find("credProtect");
+  if (credProtect.major == SimCborItem::kUnsigned && credProtect.argument >= 1 &&
+      credProtect.argument <= 3) {
+    stored.credProtect = static_cast<uint32_t>(credProtect.argument);
+  }
+  stored.largeBlobKey = extensions.Find("largeBlobKey").IsTrue();
+  stored.thirdPartyPayment = extensions.Find("thirdPartyPayment").IsTrue();
+  return stored;
+}
+
+}  // namespace
+
+std::vector<uint8_t> SimCoseKey(const std::vector<uint8_t>& publicKey) {
+  if (publicKey.size() != 65) return {};
   SimCborOut key;
   key.Map(5);
   key.Int(1);
@@ -55,14 +90,12 @@ std::vector<uint8_t> AuthData(const SimCborItem& rpId, uint8_t flags, uint32_t s
   key.Bytes(&publicKey[1], 32);
   key.Int(-3);
   key.Bytes(&publicKey[33], 32);
-  Append(authData, key.bytes().data(), key.bytes().size());
-  return authData;
+  return key.bytes();
 }
 
-}  // namespace
-
 std::vector<uint8_t> SimMakeCredential(const SimDeviceConfig& config, const SimCborItem& request,
-                                       SimClientPin& pin, SimRandom& random, uint32_t& signCount) {
+                                       SimClientPin& pin, SimRandom& random, uint32_t& signCount,
+                                       SimCredentialStore& store) {
   const SimCborItem& clientDataHash = request.Find(0x01);
   const SimCborItem& rp = request.Find(0x02);
   const SimCborItem& user = request.Find(0x03);
@@ -90,6 +123,7 @@ std::vector<uint8_t> SimMakeCredential(const SimDeviceConfig& config, const SimC
         !pin.PinAuthMatches(config, pinProtocol.Int(), clientDataHash.bytes, pinAuth.bytes)) {
       return {SIM_CTAP_PIN_AUTH_INVALID};
     }
+    if (!pin.Permits(SIMKEY_PERMISSION_MC)) return {SIM_CTAP_UNAUTHORIZED_PERMISSION};
     flags |= kFlagUserVerified;
   } else if (!config.pin.empty()) {
     return {SIM_CTAP_PIN_REQUIRED};
@@ -99,6 +133,11 @@ std::vector<uint8_t> SimMakeCredential(const SimDeviceConfig& config, const SimC
   SimEcKey credential;
   if (material.chain.empty() || !credential.Generate(random)) return {SIM_CTAP_OTHER};
   const std::vector<uint8_t> credentialId = random.Bytes(SIMKEY_CREDENTIAL_ID_LENGTH);
+  if (request.Find(0x07).Find("rk").IsTrue() &&
+      !store.Add(Discoverable(rp, user, request.Find(0x06), credentialId),
+                 credential.PublicKey())) {
+    return {SIM_CTAP_KEY_STORE_FULL};
+  }
   const std::vector<uint8_t> authData =
       AuthData(rpId, flags, ++signCount, credentialId, credential.PublicKey());
 

@@ -23,11 +23,19 @@
 #include "simkey/sim_cbor_in.h"
 #include "simkey/sim_client_pin.h"
 #include "simkey/sim_config.h"
+#include "simkey/sim_credential_store.h"
 #include "simkey/sim_crypto.h"
 
 constexpr size_t SIMKEY_CREDENTIAL_ID_LENGTH = 64;
 
+// The COSE form {1: 2, 3: -7, -1: 1, -2: x, -3: y} of a 65-byte P-256
+// public key; empty for any other length.
+std::vector<uint8_t> SimCoseKey(const std::vector<uint8_t>& publicKey);
+
 // The answer, status byte then CBOR, to the request map of command 0x01.
 // `signCount` is the key's counter; it grows by one per credential made.
+// With option rk the credential goes into `store` (rp, user, and the
+// credProtect, largeBlobKey and thirdPartyPayment extensions asked for).
 std::vector<uint8_t> SimMakeCredential(const SimDeviceConfig& config, const SimCborItem& request,
-                                       SimClientPin& pin, SimRandom& random, uint32_t& signCount);
+                                       SimClientPin& pin, SimRandom& random, uint32_t& signCount,
+                                       SimCredentialStore& store);

@@ -12,70 +12,13 @@
 
 #include "simkey/sim_crypto.h"
 #include "simkey/sim_hex.h"
+#include "simkey/sim_profile_reader.h"
+#include "simkey/sim_profile_store.h"
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-// Collects the first error; every reader answers false once one is set.
-class Reader {
- public:
-  explicit Reader(std::string& error) : error_(error) {}
-
-  bool Fail(const std::string& where, const std::string& problem) {
-    error_ = where + ": " + problem;
-    return false;
-  }
-
-  bool Text(const Json& value, const std::string& where, std::string& out) {
-    if (!value.is_string()) return Fail(where, "expected a string");
-    out = value.get<std::string>();
-    return true;
-  }
-
-  bool Bool(const Json& value, const std::string& where, bool& out) {
-    if (!value.is_boolean()) return Fail(where, "expected true or false");
-    out = value.get<bool>();
-    return true;
-  }
-
-  // A JSON number, or with `hexText` also a string of hexadecimal digits.
-  bool Number(const Json& value, const std::string& where, uint64_t max, bool hexText,
-              uint64_t& out) {
-    if (value.is_number_unsigned()) {
-      out = value.get<uint64_t>();
-    } else if (value.is_number_integer()) {
-      return Fail(where, "expected a number from 0 to " + std::to_string(max));
-    } else if (hexText && value.is_string()) {
-      const std::string text = value.get<std::string>();
-      std::vector<uint8_t> bytes;
-      if (text.empty() || text.size() > 8 ||
-          !SimParseHex(text.size() % 2 ? "0" + text : text, bytes)) {
-        return Fail(where, "\"" + text + "\" is not a hexadecimal number");
-      }
-      out = 0;
-      for (uint8_t byte : bytes) out = out * 256 + byte;
-    } else {
-      return Fail(where,
-                  hexText ? "expected a hexadecimal string or a number" : "expected a number");
-    }
-    if (out > max)
-      return Fail(where, std::to_string(out) + " is larger than " + std::to_string(max));
-    return true;
-  }
-
-  template <typename T>
-  bool Unsigned(const Json& value, const std::string& where, bool hexText, T& out,
-                uint64_t max = std::numeric_limits<T>::max()) {
-    uint64_t number = 0;
-    if (!Number(value, where, max, hexText, number)) return false;
-    out = static_cast<T>(number);
-    return true;
-  }
-
- private:
-  std::string& error_;
-};
+using Json = SimJson;
+using Reader = SimJsonReader;
 
 // One answer: hex bytes, "silent" or "broken".
 bool ReadAnswer(Reader& reader, const Json& value, const std::string& where, SimAnswer& out) {
@@ -442,8 +385,17 @@ bool ReadDevice(Reader& reader, const Json& entry, const std::string& where,
   for (const auto& [key, value] : entry.items()) {
     if (key == "comment") continue;
     const auto field = fields.find(key);
-    if (field == fields.end()) return reader.Fail(where + ": " + key, "unknown field");
+    if (field == fields.end()) {
+      bool known = false;
+      if (!SimReadStoreField(reader, key, value, where + ": " + key, config, known)) return false;
+      if (!known) return reader.Fail(where + ": " + key, "unknown field");
+      continue;
+    }
     if (!field->second(value, where + ": " + key)) return false;
+  }
+  if (config.credentials.size() > config.maxCredentials) {
+    return reader.Fail(where + ": credentials",
+                       "more than maxCredentials (" + std::to_string(config.maxCredentials) + ")");
   }
   return true;
 }

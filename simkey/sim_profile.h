@@ -48,6 +48,8 @@
 // "certificate" replace the built-in attestation certificates; "privateKey"
 // (the leaf's P-256 scalar, 32 bytes in hex) replaces the built-in
 // attestation key. An empty "devices" array is a profile with no key plugged in.
+// What the key stores and announces (credentials, getInfo, fingerprints,
+// large blobs, credential management quirks): simkey/sim_profile_store.h.
 #pragma once
 
 #include <string>

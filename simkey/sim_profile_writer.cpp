@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "simkey/sim_hex.h"
+#include "simkey/sim_profile_store.h"
 
 namespace {
 
@@ -143,6 +144,7 @@ Json Device(const SimDeviceConfig& d) {
   const Json u2f = U2f(d.u2f, d.u2fMaterial);
   if (!u2f.empty()) out["u2f"] = u2f;
   IfChanged(out, "misbehave", d.misbehave, base.misbehave, Misbehaviour(d.misbehave));
+  SimWriteStoreFields(d, out);
 
   Json apdu = Json::object();
   for (const SimApduRule& rule : d.apdu) {

@@ -107,14 +107,23 @@ class SimAuthenticatorTest : public ::testing::Test {
            HostAgree(key.Find(-2).bytes(), key.Find(-3).bytes(), agreement);
   }
 
-  // getPinToken with `pin`; on status 0 `token` is the decrypted token.
-  uint8_t GetPinToken(const std::string& pin, Bytes* token = nullptr) {
+  // getPinToken with `pin` (with `permissions`, the subcommand that carries
+  // them); on status 0 `token` is the decrypted token.
+  uint8_t GetPinToken(const std::string& pin, Bytes* token = nullptr, uint8_t permissions = 0) {
     HostAgreement agreement;
     if (!Agree(agreement)) return 0xFF;
     const Bytes pinHash = Sha256(Bytes(pin.begin(), pin.end()));
     const Bytes pinHashEnc =
         AesCbc(agreement.sharedSecret, Bytes(pinHash.begin(), pinHash.begin() + 16), true);
-    const Bytes answer = Cbor(PinTokenRequest(agreement, pinHashEnc)).payload;
+    Bytes request = PinTokenRequest(agreement, pinHashEnc);
+    if (permissions != 0) {
+      request[1] = 0xA5;  // one member more
+      request[5] = 0x09;
+      request.push_back(0x09);
+      if (permissions >= 24) request.push_back(0x18);
+      request.push_back(permissions);
+    }
+    const Bytes answer = Cbor(request).payload;
     if (answer.empty()) return 0xFF;
     if (answer[0] == 0 && token != nullptr) {
       *token = AesCbc(agreement.sharedSecret, DecodeAnswer(answer).Find(2).bytes(), false);
