@@ -70,6 +70,10 @@ std::string StoppedAt(const char* what, const std::string& clause) {
 
 const char kUnreadable[] = "its answer could not be read";
 
+// A key that hung or went away would make every further request wait as
+// long or fail too.
+bool KeyGone() { return KeyLastExchangeTimedOut() || KeyLastExchangeLinkLost(); }
+
 // Keeps the first reason the reading stopped.
 void Stop(StoredReading& out, const std::string& why) {
   if (out.stoppedShort.empty()) out.stoppedShort = why;
@@ -137,6 +141,7 @@ void ReadCredentialList(uint8_t command, const ReadingToken& token, StoredReadin
   // The credentials of the RPs read, even when the RPs stopped short: a
   // GetNext must follow its own Begin, so the RPs come first.
   for (StoredRp& stored : out.rps) {
+    if (KeyGone()) return;
     if (!stored.rp.rpIdHash || stored.rp.rpIdHash->size() != 32) continue;
     const bool whole = Enumerate(
         token, {command, CREDMAN_ENUMERATE_CREDENTIALS_BEGIN, stored.rp.rpIdHash->data()}, bound,
@@ -158,7 +163,7 @@ void ReadFingerprints(uint8_t command, const ReadingToken& be, StoredReading& ou
       ReadFingerprintSensorInfo(exchange.answer, exchange.answerLength, out.sensor) == ANSWER_OK) {
     out.sensorRead = true;
   }
-  if (!be.valid()) return;
+  if (!be.valid() || KeyGone()) return;
   uint8_t message[BIO_AUTH_MESSAGE_LENGTH] = {};
   WriteBioEnumerateAuthMessage(message);
   uint8_t param[32] = {};
@@ -217,9 +222,9 @@ StoredReading ReadStoredCredentials(const StoreFacts& facts, const ReadingToken&
   StoredReading out;
   const uint8_t command = CredmanCommand(facts);
   if (command != 0 && cm.valid()) ReadCredentialList(command, cm, out);
-  if (out.status != 0) return out;
+  if (out.status != 0 || KeyGone()) return out;
   const uint8_t bio = BioCommand(facts);
   if (bio != 0) ReadFingerprints(bio, be, out);
-  if (facts.largeBlobs) ReadLargeBlobs(facts, out);
+  if (facts.largeBlobs && !KeyGone()) ReadLargeBlobs(facts, out);
   return out;
 }

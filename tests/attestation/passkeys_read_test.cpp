@@ -139,8 +139,9 @@ class PasskeysReadTest : public ::testing::Test {
     KeyLayerReady = false;
   }
 
-  // A key with PIN 1234 whose credential management holds nothing.
-  SimDevice& Plug(uint32_t retries = 8) {
+  // A key with PIN 1234 whose credential management holds nothing, or that
+  // goes silent when asked for its RPs.
+  SimDevice& Plug(uint32_t retries = 8, bool silent = false) {
     SimDeviceConfig config;
     config.pin = "1234";
     config.pinRetries = retries;
@@ -150,7 +151,9 @@ class PasskeysReadTest : public ::testing::Test {
            true,
            {{SimAnswer::Kind::kReply, {0x00, 0xA2, 0x01, 0x00, 0x02, 0x0A}}}});
       config.cborRules.push_back(
-          {{command, 0xA3, 0x01, 0x02}, true, {{SimAnswer::Kind::kReply, {0x2E}}}});
+          {{command, 0xA3, 0x01, 0x02},
+           true,
+           {{silent ? SimAnswer::Kind::kSilent : SimAnswer::Kind::kReply, {0x2E}}}});
     }
     KeyDevice::Instance().SetPlatform(nullptr);
     KeyDevice::Instance().SetClock(nullptr);
@@ -235,14 +238,20 @@ TEST_F(PasskeysReadTest, SentencesInsteadOfRows) {
     const char* typed;
     uint32_t retries;
     std::string rows;
+    bool silent = false;
   } cases[] = {
       {{"clientPin", "credMgmt"}, "9999", 8, "Passkeys=PIN Invalid. 7 retries left." + tips},
       {{"clientPin", "credMgmt"}, "9999", 1, "Passkeys=PIN Blocked. 0 retries left." + tips},
       {{"credMgmt"}, "1234", 8, "Passkeys=" + std::string(PASSKEYS_NO_PIN_TEXT) + tips},
       {{"clientPin"}, "1234", 8, "Passkeys=" + std::string(PASSKEYS_CANNOT_LIST_TEXT) + tips},
+      {{"clientPin", "credMgmt"},
+       "1234",
+       8,
+       "Passkeys=The key did not answer. Unplug it and plug it in again." + tips,
+       true},
   };
   for (const auto& c : cases) {
-    Plug(c.retries);
+    Plug(c.retries, c.silent);
     QuillmarkModel model;
     model.getInfoAnswer = GetInfo("FIDO_2_1", c.options, {1});
     ResetPasskeysPage(model);
