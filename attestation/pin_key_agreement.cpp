@@ -1,5 +1,6 @@
-// The key agreement of PIN protocol 1: ECDH on P-256 between a platform key
-// pair and the key's key-agreement key, hashed into the shared secret.
+// The key agreement of the PIN protocols: ECDH on P-256 between a platform
+// key pair and the key's key-agreement key. Protocol 1 hashes its x
+// coordinate into the shared secret; protocol 2 derives keys from it.
 #include <mbedtls/ctr_drbg.h>
 #include <mbedtls/ecdh.h>
 #include <mbedtls/ecp.h>
@@ -57,7 +58,7 @@ class AgreementContext {
 
 // `platformScalar` null: a fresh key pair from the generator.
 int32_t Derive(const uint8_t* answer, uint32_t length, const uint8_t* platformScalar,
-               uint8_t sharedSecret[32], uint8_t platformX[32], uint8_t platformY[32]) {
+               uint8_t sharedX[32], uint8_t platformX[32], uint8_t platformY[32]) {
   const CborView view(answer, answer == nullptr ? 0 : length);
   const uint8_t* peerX = PeerCoordinate(view, -2);
   if (peerX == nullptr) return PIN_CBOR_ERROR;
@@ -96,10 +97,12 @@ int32_t Derive(const uint8_t* answer, uint32_t length, const uint8_t* platformSc
                                     &context.privateKey, mbedtls_ctr_drbg_random, &context.drbg);
   if (ret != 0) return ret;
 
-  uint8_t sharedX[32];
-  ret = mbedtls_mpi_write_binary(&context.sharedValue, sharedX, sizeof sharedX);
-  if (ret == 0) ret = mbedtls_sha256_ret(sharedX, sizeof sharedX, sharedSecret, 0);
-  mbedtls_platform_zeroize(sharedX, sizeof sharedX);
+  return mbedtls_mpi_write_binary(&context.sharedValue, sharedX, 32);
+}
+
+int32_t HashedSecret(int32_t ret, uint8_t sharedX[32], uint8_t sharedSecret[32]) {
+  if (ret == 0) ret = mbedtls_sha256_ret(sharedX, 32, sharedSecret, 0);
+  mbedtls_platform_zeroize(sharedX, 32);
   return ret;
 }
 
@@ -107,11 +110,20 @@ int32_t Derive(const uint8_t* answer, uint32_t length, const uint8_t* platformSc
 
 int32_t DeriveSharedSecret(const uint8_t* answer, uint32_t length, uint8_t sharedSecret[32],
                            uint8_t platformX[32], uint8_t platformY[32]) {
-  return Derive(answer, length, nullptr, sharedSecret, platformX, platformY);
+  uint8_t sharedX[32];
+  return HashedSecret(Derive(answer, length, nullptr, sharedX, platformX, platformY), sharedX,
+                      sharedSecret);
 }
 
 int32_t DeriveSharedSecret(const uint8_t* answer, uint32_t length, const uint8_t platformScalar[32],
                            uint8_t sharedSecret[32], uint8_t platformX[32], uint8_t platformY[32]) {
   if (platformScalar == nullptr) return MBEDTLS_ERR_ECP_BAD_INPUT_DATA;
-  return Derive(answer, length, platformScalar, sharedSecret, platformX, platformY);
+  uint8_t sharedX[32];
+  return HashedSecret(Derive(answer, length, platformScalar, sharedX, platformX, platformY),
+                      sharedX, sharedSecret);
+}
+
+int32_t DeriveSharedX(const uint8_t* answer, uint32_t length, const uint8_t* platformScalar,
+                      uint8_t sharedX[32], uint8_t platformX[32], uint8_t platformY[32]) {
+  return Derive(answer, length, platformScalar, sharedX, platformX, platformY);
 }

@@ -30,19 +30,6 @@ int AesCbc(int mode, const uint8_t key[32], const uint8_t* input, size_t length,
   return ret;
 }
 
-// Wipes a buffer when it goes out of scope, on every path.
-class WipeOnExit {
- public:
-  WipeOnExit(void* buffer, size_t length) : buffer_(buffer), length_(length) {}
-  ~WipeOnExit() { mbedtls_platform_zeroize(buffer_, length_); }
-  WipeOnExit(const WipeOnExit&) = delete;
-  WipeOnExit& operator=(const WipeOnExit&) = delete;
-
- private:
-  void* buffer_;
-  size_t length_;
-};
-
 }  // namespace
 
 int32_t ComputePinHashEnc(const std::string& pinText, const uint8_t sharedSecret[32],
@@ -53,6 +40,21 @@ int32_t ComputePinHashEnc(const std::string& pinText, const uint8_t sharedSecret
                                pinText.size(), pinHash, 0);
   if (ret != 0) return ret;
   return AesCbc(MBEDTLS_AES_ENCRYPT, sharedSecret, pinHash, 16, pinHashEnc);
+}
+
+void WritePlatformCoseKey(CborWriter& writer, const uint8_t platformX[32],
+                          const uint8_t platformY[32]) {
+  writer.WriteMap(5);
+  writer.WriteInt(1);  // kty: EC2
+  writer.WriteInt(2);
+  writer.WriteInt(3);  // alg: ECDH-ES+HKDF-256
+  writer.WriteInt(-25);
+  writer.WriteInt(-1);  // crv: P-256
+  writer.WriteInt(1);
+  writer.WriteInt(-2);
+  writer.WriteBytes(platformX, 32);
+  writer.WriteInt(-3);
+  writer.WriteBytes(platformY, 32);
 }
 
 uint32_t WriteGetPinTokenRequest(const uint8_t platformX[32], const uint8_t platformY[32],
@@ -66,18 +68,8 @@ uint32_t WriteGetPinTokenRequest(const uint8_t platformX[32], const uint8_t plat
   writer.WriteInt(1);
   writer.WriteInt(2);  // subCommand
   writer.WriteInt(SUB_COMMAND_GET_PIN_TOKEN);
-  writer.WriteInt(3);  // keyAgreement: the platform's COSE_Key
-  writer.WriteMap(5);
-  writer.WriteInt(1);  // kty: EC2
-  writer.WriteInt(2);
-  writer.WriteInt(3);  // alg: ECDH-ES+HKDF-256
-  writer.WriteInt(-25);
-  writer.WriteInt(-1);  // crv: P-256
-  writer.WriteInt(1);
-  writer.WriteInt(-2);
-  writer.WriteBytes(platformX, 32);
-  writer.WriteInt(-3);
-  writer.WriteBytes(platformY, 32);
+  writer.WriteInt(3);  // keyAgreement
+  WritePlatformCoseKey(writer, platformX, platformY);
   writer.WriteInt(6);  // pinHashEnc
   writer.WriteBytes(pinHashEnc, 16);
   return writer.position() + 1;
@@ -143,6 +135,8 @@ void ComputePinAuth(const uint8_t* pinToken, uint32_t tokenLength, const uint8_t
   std::memcpy(pinAuth, mac, 16);
   mbedtls_platform_zeroize(mac, sizeof mac);
 }
+
+WipeOnExit::~WipeOnExit() { mbedtls_platform_zeroize(buffer_, length_); }
 
 void WipeText(std::string& text) {
   if (!text.empty()) mbedtls_platform_zeroize(text.data(), text.size());

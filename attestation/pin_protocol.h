@@ -2,6 +2,7 @@
 // request.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -41,10 +42,19 @@ int32_t DeriveSharedSecret(const uint8_t* answer, uint32_t length, uint8_t share
 int32_t DeriveSharedSecret(const uint8_t* answer, uint32_t length, const uint8_t platformScalar[32],
                            uint8_t sharedSecret[32], uint8_t platformX[32], uint8_t platformY[32]);
 
+// The ECDH x coordinate Z itself, for protocol 2's key derivation; a null
+// `platformScalar` makes a fresh key pair. Answers as DeriveSharedSecret.
+int32_t DeriveSharedX(const uint8_t* answer, uint32_t length, const uint8_t* platformScalar,
+                      uint8_t sharedX[32], uint8_t platformX[32], uint8_t platformY[32]);
+
 // pinHashEnc: AES-256-CBC (key sharedSecret, zero IV) of the first 16 bytes
 // of SHA-256(PIN). Answers 0 or a negative mbedTLS error code.
 int32_t ComputePinHashEnc(const std::string& pinText, const uint8_t sharedSecret[32],
                           uint8_t pinHashEnc[16]);
+
+// Writes the platform's key-agreement key as a COSE_Key (EC2, P-256).
+void WritePlatformCoseKey(CborWriter& writer, const uint8_t platformX[32],
+                          const uint8_t platformY[32]);
 
 // Writes the getPinToken request, command byte first, into `request`;
 // answers its length (GET_PIN_TOKEN_REQUEST_LENGTH).
@@ -63,6 +73,19 @@ int32_t ReadPinTokenAnswer(const uint8_t* answer, uint32_t length, const uint8_t
 // The first 16 bytes of HMAC-SHA-256 keyed with the whole token.
 void ComputePinAuth(const uint8_t* pinToken, uint32_t tokenLength, const uint8_t clientDataHash[32],
                     uint8_t pinAuth[16]);
+
+// Wipes a buffer when it goes out of scope, on every path.
+class WipeOnExit {
+ public:
+  WipeOnExit(void* buffer, size_t length) : buffer_(buffer), length_(length) {}
+  ~WipeOnExit();
+  WipeOnExit(const WipeOnExit&) = delete;
+  WipeOnExit& operator=(const WipeOnExit&) = delete;
+
+ private:
+  void* buffer_;
+  size_t length_;
+};
 
 // Overwrites the characters of `text` with zeros before emptying it, for the
 // PIN's copies.

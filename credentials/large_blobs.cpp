@@ -41,7 +41,8 @@ int32_t ReadLargeBlobAnswer(const uint8_t* answer, uint32_t length, const uint8_
 }
 
 LargeBlobAccumulator::LargeBlobAccumulator(uint32_t maxMsgSize, uint32_t maxArray) {
-  const uint32_t message = std::clamp(maxMsgSize, CTAP_DEFAULT_MAX_MSG_SIZE, CTAPHID_MAX_MESSAGE);
+  const uint32_t message =
+      std::clamp(maxMsgSize, CTAP_DEFAULT_MAX_MSG_SIZE, static_cast<uint32_t>(CTAPHID_MAX_MESSAGE));
   pieceLength_ = message - kMessageOverhead;
   bound_ = maxArray != 0 ? std::min(maxArray, LARGE_BLOB_DEFAULT_BOUND) : LARGE_BLOB_DEFAULT_BOUND;
 }

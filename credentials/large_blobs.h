@@ -7,6 +7,7 @@
 
 #include "cbor/cbor_writer.h"
 #include "credentials/answer_members.h"
+#include "transport/ctaphid.h"
 
 constexpr uint8_t CTAP_LARGE_BLOBS = 0x0C;
 
@@ -14,8 +15,6 @@ constexpr uint8_t CTAP_LARGE_BLOBS = 0x0C;
 constexpr uint32_t LARGE_BLOB_DEFAULT_BOUND = 65536;
 // GetInfo's maxMsgSize when it gives none, and the least it may say.
 constexpr uint32_t CTAP_DEFAULT_MAX_MSG_SIZE = 1024;
-// No CTAPHID message is longer.
-constexpr uint32_t CTAPHID_MAX_MESSAGE = 7609;
 
 // {1: count, 3: offset}, command byte first; answers the length.
 uint32_t WriteLargeBlobGetRequest(uint32_t count, uint32_t offset,

@@ -1,6 +1,6 @@
-// Every reader of credential-management, fingerprint and large-blob answers
-// on arbitrary bytes, which live in a heap block of exactly their size so a
-// read past them trips AddressSanitizer. The large-blob accumulator takes the
+// Every reader of credential-management, fingerprint and large-blob answers,
+// and of what GetInfo says about them, on arbitrary bytes, which live in a
+// heap block of exactly their size so a read past them trips AddressSanitizer. The large-blob accumulator takes the
 // input in pieces, as a key would send it.
 #include <algorithm>
 #include <cstddef>
@@ -11,6 +11,7 @@
 #include "credentials/bio_enrollment.h"
 #include "credentials/credman_answers.h"
 #include "credentials/large_blobs.h"
+#include "credentials/store_facts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 8192) return 0;
@@ -30,6 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       credential.publicKey.size() > size) {
     __builtin_trap();
   }
+  // The same bytes as a GetInfo answer.
+  const StoreFacts facts = ReadStoreFacts(answer.get(), length);
+  if (facts.pinUvAuthProtocols.size() > size) __builtin_trap();
+
   const uint32_t calls = GetNextCallsAllowed(rp.totalRps, CredmanCountBound(metadata));
   if (calls >= CREDMAN_COUNT_CEILING) __builtin_trap();
 

@@ -13,6 +13,7 @@
 #include "keyinfo/details_questions.h"
 #include "keyinfo/getinfo_display.h"
 #include "keyinfo/hardware_info.h"
+#include "keyinfo/passkeys_page.h"
 #include "transport/key_device.h"
 #include "transport/trace.h"
 
@@ -83,6 +84,7 @@ void RefreshSelectedKey(QuillmarkModel& model, const std::function<void()>& sele
   ClearU2fCertificates(model);
   if (model.securityKeyInfoEnabled) model.securityKeyList.Clear();
   ClearDetailsPage(model);
+  PasskeysList(model).Clear();
 
   model.aaguidText.clear();
   model.keyDidNotAnswer = false;
@@ -149,6 +151,7 @@ void RefreshSelectedKey(QuillmarkModel& model, const std::function<void()>& sele
       ShowGetInfo(model, CborView(response, responseLength));
       ShowHardwareInfo(model);
       getInfoAnswer = response;
+      ResetPasskeysPage(model);
     }
     // Last, so that its questions come after all of the pages before it.
     if (!stopped()) {

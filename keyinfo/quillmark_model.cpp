@@ -1,6 +1,7 @@
 #include "keyinfo/quillmark_model.h"
 
 #include "keyinfo/details_page.h"
+#include "keyinfo/passkeys_page.h"
 
 bool keyHasPin = false;
 
@@ -26,6 +27,7 @@ QuillmarkModel::QuillmarkModel() {
   // The pages beyond the seed's follow here, one AddPage line each, in the
   // order the window shows them.
   AddPage(DETAILS_PAGE_CAPTION, kItemValueColumns, kItemValueTenths);
+  AddPage(PASSKEYS_PAGE_CAPTION, kItemValueColumns, kItemValueTenths);
   AddPage("Metadata", kItemValueColumns, kItemValueTenths);
 }
 

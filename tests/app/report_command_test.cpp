@@ -40,13 +40,17 @@ TEST(ReportCommandTest, JsonHoldsEveryPageInOrderWithEveryCell) {
   EXPECT_TRUE(run.err.empty());
   const nlohmann::json document = nlohmann::json::parse(run.out);
   const auto& pages = document["pages"];
-  ASSERT_EQ(pages.size(), 5u);
+  ASSERT_EQ(pages.size(), 6u);
   EXPECT_EQ(pages[0]["caption"], "Hardware info");
   EXPECT_EQ(pages[1]["caption"], "FIDO2 Certification");
   EXPECT_EQ(pages[2]["caption"], "U2F Certification");
   EXPECT_EQ(pages[3]["caption"], "Details");
   EXPECT_EQ(pages[3]["columns"], nlohmann::json({"Item", "Value"}));
   EXPECT_EQ(pages[3]["rows"][0], nlohmann::json({"CTAPHID protocol", "2"}));
+  EXPECT_EQ(pages[4]["caption"], "Passkeys");
+  EXPECT_EQ(
+      pages[4]["rows"],
+      nlohmann::json::array({{"Tips", "Double click to read the passkeys with the key's PIN."}}));
   EXPECT_EQ(pages.back()["caption"], "Metadata");
   EXPECT_EQ(pages[0]["columns"], nlohmann::json({"Item", "Value"}));
   EXPECT_EQ(pages[0]["rows"][0], nlohmann::json({"Device name", "Simulated Key"}));
@@ -61,7 +65,7 @@ TEST(ReportCommandTest, SecurityKeyInfoPageBySwitchOrOption) {
     if (!switchOn) args.push_back("--security-key-info");
     const ReportRun run = Report(args, switchOn);
     const nlohmann::json document = nlohmann::json::parse(run.out);
-    ASSERT_EQ(document["pages"].size(), 6u);
+    ASSERT_EQ(document["pages"].size(), 7u);
     EXPECT_EQ(document["pages"][4]["caption"], "Details");
     const auto& page = document["pages"][3];
     EXPECT_EQ(page["caption"], "Security Key info");

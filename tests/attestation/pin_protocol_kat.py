@@ -58,3 +58,31 @@ for name, value in [("platformX", platform_x), ("platformY", platform_y), ("peer
                     ("pinAuth16", pin_auth16), ("token64Enc", token64_enc),
                     ("pinAuth64", pin_auth64)]:
     print(f"{name} {value.hex().upper()}")
+
+# PIN/UV auth protocol 2 over the same agreement: HKDF keys from the x
+# coordinate, a fixed IV where the host would draw a random one.
+from cryptography.hazmat.primitives import hashes  # noqa: E402
+from cryptography.hazmat.primitives.kdf.hkdf import HKDF  # noqa: E402
+
+IV = bytes(range(0xA0, 0xB0))
+
+
+def hkdf(info):
+    return HKDF(algorithm=hashes.SHA256(), length=32, salt=bytes(32), info=info).derive(shared_x)
+
+
+def aes_cbc_iv(key, iv, data, encrypt=True):
+    cipher = Cipher(algorithms.AES(key), modes.CBC(iv))
+    ctx = cipher.encryptor() if encrypt else cipher.decryptor()
+    return ctx.update(data) + ctx.finalize()
+
+
+hmac_key = hkdf(b"CTAP2 HMAC key")
+aes_key = hkdf(b"CTAP2 AES key")
+pin_hash_enc2 = IV + aes_cbc_iv(aes_key, IV, hashlib.sha256(PIN).digest()[:16])
+token_enc2 = IV + aes_cbc_iv(aes_key, IV, TOKEN)
+auth_param2 = hmac.new(TOKEN, CLIENT_DATA_HASH, hashlib.sha256).digest()
+for name, value in [("v2hmacKey", hmac_key), ("v2aesKey", aes_key),
+                    ("v2pinHashEnc", pin_hash_enc2), ("v2tokenEnc", token_enc2),
+                    ("v2authParam", auth_param2)]:
+    print(f"{name} {value.hex().upper()}")

@@ -47,7 +47,8 @@ TEST(LargeBlobs, AccumulatorStopsAtShortPieceAndBound) {
   EXPECT_EQ(bounded.Add(piece.data(), 1984), LARGE_BLOB_MORE);
   EXPECT_EQ(bounded.count(), 16u);
   EXPECT_EQ(bounded.Add(piece.data(), 16), LARGE_BLOB_AT_BOUND);
-  EXPECT_EQ(LargeBlobAccumulator(100000, 0).count(), CTAPHID_MAX_MESSAGE - 64);
+  EXPECT_EQ(LargeBlobAccumulator(100000, 0).count(),
+            static_cast<uint32_t>(CTAPHID_MAX_MESSAGE - 64));
   EXPECT_EQ(LargeBlobAccumulator(0, 0).bound(), LARGE_BLOB_DEFAULT_BOUND);
 
   const std::vector<uint8_t> answer = HexBytes("a101428076");

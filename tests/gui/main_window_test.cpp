@@ -126,6 +126,7 @@ class MainWindowTest : public QObject {
     QStringList expected = {"Hardware info", "FIDO2 Certification", "U2F Certification"};
     if (fourPages) expected << "Security Key info";
     expected << "Details"
+             << "Passkeys"
              << "Metadata";
     QCOMPARE(TabTexts(window.dialog->tabs()), expected);
     QCOMPARE(window.dialog->model().securityKeyInfoEnabled, fourPages);
