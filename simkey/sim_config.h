@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "simkey/sim_card_options.h"
+
 // What the key does with one request: reply, say nothing (the host's read
 // times out), or send a reply the host cannot reassemble.
 struct SimAnswer {
@@ -207,6 +209,7 @@ struct SimDeviceConfig {
   uint8_t capabilities = 0x05;
   SimAttestationOptions attestation;
   SimU2fOptions u2f;
+  SimCardOptions card;  // as a card on a reader (quillmark-simkey --vpcd)
   // makeCredential sends a custom chain whole ("certificates" counts the
   // built-in one); U2F REGISTER sends u2fMaterial.chain[0].
   SimCustomMaterial attestationMaterial;

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <utility>
 
+#include "simkey/sim_card_profile.h"
 #include "simkey/sim_crypto.h"
 #include "simkey/sim_hex.h"
 #include "simkey/sim_profile_reader.h"
@@ -376,6 +377,11 @@ bool ReadDevice(Reader& reader, const Json& entry, const std::string& where,
       {"processingKeepAlive",
        [&](const Json& v, const std::string& w) {
          return reader.Bool(v, w, config.processingKeepAlive);
+       }},
+      {"card",
+       [&](const Json& v, const std::string& w) {
+         std::string problem;
+         return ReadSimCardOptions(v, config.card, problem) || reader.Fail(w, problem);
        }},
       {"misbehave",
        [&](const Json& v, const std::string& w) {

@@ -19,6 +19,7 @@
 //       "u2f": { "touchDelayMs": 1500, "pieces": 1, "firstPieceEmpty": false,
 //                "rejectExtended": false, "wrongSignature": false, "corruptCertificate": false,
 //                "certificate": "3082...", "privateKey": "1F2E...(32 bytes)" }
+//       "card": { "shortApdusOnly": true, "keepAlives": 2 }   (simkey/sim_card_profile.h)
 //   } ] }
 //
 // Ids are hexadecimal strings (or JSON numbers); byte strings are hex digits

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -168,4 +169,39 @@ std::string ErrorText(int error) {
   char buffer[256] = {};
   // The GNU strerror_r answers the text, which may or may not be `buffer`.
   return strerror_r(error, buffer, sizeof buffer);
+}
+
+int WaitFor(int fd, short events, const NetworkClock::time_point* deadline) {
+  for (;;) {
+    pollfd wait = {fd, events, 0};
+    const int ready = poll(&wait, 1, MillisecondsLeft(deadline));
+    if (ready < 0 && errno == EINTR) continue;
+    return ready < 0 ? -1 : ready;
+  }
+}
+
+SocketFd ConnectStream(const SocketAddress& peer, NetworkClock::time_point deadline,
+                       int& errorCode) {
+  SocketFd stream = OpenSocket(peer.family(), SOCK_STREAM);
+  if (!stream.valid()) {
+    errorCode = errno;
+    return SocketFd();
+  }
+  if (connect(stream.get(), reinterpret_cast<const sockaddr*>(&peer.storage), peer.length) != 0 &&
+      errno != EINPROGRESS) {
+    errorCode = errno;
+    return SocketFd();
+  }
+  if (WaitFor(stream.get(), POLLOUT, &deadline) <= 0) {
+    errorCode = ETIMEDOUT;
+    return SocketFd();
+  }
+  int pending = 0;
+  socklen_t size = sizeof pending;
+  getsockopt(stream.get(), SOL_SOCKET, SO_ERROR, &pending, &size);
+  if (pending != 0) {
+    errorCode = pending;
+    return SocketFd();
+  }
+  return stream;
 }

@@ -66,3 +66,10 @@ int MillisecondsLeft(const NetworkClock::time_point* deadline);
 
 // The text of an errno value, like strerror, safe to call from any thread.
 std::string ErrorText(int error);
+
+// Waits until `fd` is ready for `events`; 1 ready, 0 time-out, -1 failure.
+int WaitFor(int fd, short events, const NetworkClock::time_point* deadline);
+
+// A connected stream to `peer` by `deadline`; invalid with the errno value.
+SocketFd ConnectStream(const SocketAddress& peer, NetworkClock::time_point deadline,
+                       int& errorCode);

@@ -11,16 +11,6 @@
 
 namespace {
 
-// Waits until `fd` is ready for `events`; 1 ready, 0 time-out, -1 failure.
-int WaitFor(int fd, short events, const NetworkClock::time_point* deadline) {
-  for (;;) {
-    pollfd wait = {fd, events, 0};
-    const int ready = poll(&wait, 1, MillisecondsLeft(deadline));
-    if (ready < 0 && errno == EINTR) continue;
-    return ready < 0 ? -1 : ready;
-  }
-}
-
 class TcpLink final : public NetworkLink {
  public:
   explicit TcpLink(SocketFd stream) : stream_(std::move(stream)) {}
@@ -83,36 +73,6 @@ class TcpLink final : public NetworkLink {
 
 }  // namespace
 
-namespace {
-
-// A connected stream to `peer` by `deadline`; invalid with the errno value.
-SocketFd ConnectTo(const SocketAddress& peer, NetworkClock::time_point deadline, int& errorCode) {
-  SocketFd stream = OpenSocket(peer.family(), SOCK_STREAM);
-  if (!stream.valid()) {
-    errorCode = errno;
-    return SocketFd();
-  }
-  if (connect(stream.get(), reinterpret_cast<const sockaddr*>(&peer.storage), peer.length) != 0 &&
-      errno != EINPROGRESS) {
-    errorCode = errno;
-    return SocketFd();
-  }
-  if (WaitFor(stream.get(), POLLOUT, &deadline) <= 0) {
-    errorCode = ETIMEDOUT;
-    return SocketFd();
-  }
-  int pending = 0;
-  socklen_t size = sizeof pending;
-  getsockopt(stream.get(), SOL_SOCKET, SO_ERROR, &pending, &size);
-  if (pending != 0) {
-    errorCode = pending;
-    return SocketFd();
-  }
-  return stream;
-}
-
-}  // namespace
-
 std::unique_ptr<NetworkLink> TcpPlatform::Connect(std::string& error, int& errorCode) {
   const DeviceName& target = name();
   // Resolving and connecting share one time-out.
@@ -131,7 +91,7 @@ std::unique_ptr<NetworkLink> TcpPlatform::Connect(std::string& error, int& error
     const NetworkClock::time_point until =
         left.count() <= 0 ? deadline
                           : NetworkClock::now() + left / static_cast<int>(peers.size() - i);
-    SocketFd stream = ConnectTo(peers[i], until, errorCode);
+    SocketFd stream = ConnectStream(peers[i], until, errorCode);
     if (stream.valid()) {
       // Packets are small and each waits for its answer.
       const int on = 1;

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <vector>
 
-#include "simkey/sim_clock.h"
+#include "simkey/server/sim_paced_clock.h"
 #include "simkey/sim_device.h"
 #include "transport/network_socket.h"
 
@@ -122,9 +122,8 @@ struct SimServer::State {
   enum class Source { kNone, kUdp, kTcp };
 
   SimServerOptions options;
-  SimClock clock;
+  SimPacedClock clock;
   SimDevice device;
-  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   Fd udp;
   sockaddr_storage udpBound{};
   sockaddr_storage replyTo{};
@@ -135,24 +134,11 @@ struct SimServer::State {
   std::vector<uint8_t> stream;  // bytes of the client not yet a whole frame
   Source lastSource = Source::kNone;
 
-  uint64_t RealMs() const {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now() - start)
-                                     .count());
-  }
-
-  // Simulated time never falls behind real time; keep-alives may carry it
-  // ahead, and the loop then waits for real time to catch up.
-  void SyncClock() {
-    const uint64_t real = RealMs();
-    if (real > clock.NowMs()) clock.Advance(real - clock.NowMs());
-  }
-
   void Feed(const uint8_t* packet, Source source) {
     lastSource = source;
     uint8_t report[kReport] = {0};
     std::memcpy(report + 1, packet, kPacket);
-    SyncClock();
+    clock.CatchUp();
     device.Write(report, sizeof report);
   }
 
@@ -187,9 +173,9 @@ struct SimServer::State {
   void Drain() {
     uint8_t report[kReport];
     for (;;) {
-      SyncClock();
+      clock.CatchUp();
       int got = device.Read(report, sizeof report, 0);
-      if (got <= 0 && device.holdsReply() && clock.NowMs() <= RealMs()) {
+      if (got <= 0 && device.holdsReply() && clock.NowMs() <= clock.RealMs()) {
         got = device.Read(report, sizeof report, 1);
       }
       if (got < 0 && device.gone()) {
@@ -206,7 +192,7 @@ struct SimServer::State {
   // still looks up now and then, so a stop asked from another thread is seen.
   int NextWaitMs() {
     if (!device.holdsReply()) return kIdleWaitMs;
-    const uint64_t real = RealMs();
+    const uint64_t real = clock.RealMs();
     const uint64_t due = clock.NowMs() > real ? clock.NowMs() - real : 0;
     return static_cast<int>(std::min<uint64_t>(due, kKeepAliveMs));
   }

@@ -75,6 +75,12 @@ SimServerOptions ParseSimServerOptions(const std::vector<std::string>& args) {
       endpoint.replyPort = 7112;
       if (!ParseEndpoint(args[++i], udp, endpoint, options.error)) return options;
       (udp ? options.udp : options.tcp) = endpoint;
+    } else if (arg == "--vpcd") {
+      if (i + 1 >= args.size()) {
+        options.error = arg + " needs an address";
+        return options;
+      }
+      if (!ParseEndpoint(args[++i], false, options.vpcd, options.error)) return options;
     } else if (arg.rfind("-", 0) != 0 && options.profile.empty()) {
       options.profile = arg;
     } else {
@@ -82,12 +88,17 @@ SimServerOptions ParseSimServerOptions(const std::vector<std::string>& args) {
       return options;
     }
   }
-  if (!options.tcp.enabled) options.udp.enabled = true;
+  if (options.vpcd.enabled && (options.udp.enabled || options.tcp.enabled)) {
+    options.error = "--vpcd serves the key as a card only: leave out --udp and --tcp";
+    return options;
+  }
+  if (!options.tcp.enabled && !options.vpcd.enabled) options.udp.enabled = true;
   return options;
 }
 
 std::string SimServerUsage() {
   return "Usage: quillmark-simkey [PROFILE] [--udp [HOST:]PORT[:REPLYPORT]] [--tcp [HOST:]PORT]\n"
+         "       quillmark-simkey [PROFILE] --vpcd [HOST:]PORT\n"
          "\n"
          "Serves the first device of a simulated key profile (the built-in key without\n"
          "one) as a network authenticator, for Quillmark's --device and for other FIDO\n"
@@ -100,6 +111,9 @@ std::string SimServerUsage() {
          "                        7112; the default when neither option is given)\n"
          "  --tcp [HOST:]PORT     take packets over TCP, each after its length in two\n"
          "                        bytes, high byte first\n"
+         "  --vpcd [HOST:]PORT    be a contactless FIDO card in the vpcd reader that\n"
+         "                        listens on HOST:PORT (its CHANNELID), connecting again\n"
+         "                        whenever the reader goes away\n"
          "  -h, --help            show this text\n"
          "\n"
          "HOST is 127.0.0.1 unless given; PORT 0 takes a free port, shown in the line\n"

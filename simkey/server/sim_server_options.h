@@ -1,6 +1,7 @@
 // The command line of quillmark-simkey:
 //
 //   quillmark-simkey [PROFILE] [--udp [HOST:]PORT[:REPLYPORT]] [--tcp [HOST:]PORT]
+//   quillmark-simkey [PROFILE] --vpcd [HOST:]PORT
 //
 // Without --udp and --tcp it serves UDP 127.0.0.1:8111 and replies to 7112.
 // Port 0 asks the system for a free port; the line printed when the server
@@ -23,7 +24,8 @@ struct SimServerOptions {
   std::string profile;  // empty: the built-in key
   SimServerEndpoint udp;
   SimServerEndpoint tcp;
-  std::string error;  // empty when the arguments are good
+  SimServerEndpoint vpcd;  // a card for vpcd instead of a network authenticator
+  std::string error;       // empty when the arguments are good
 };
 
 // `args` without the program name.

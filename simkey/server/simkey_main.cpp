@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "simkey/server/sim_server.h"
+#include "simkey/server/sim_vpcd.h"
 #include "simkey/sim_profile.h"
 
 namespace {
@@ -47,6 +48,16 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
+  if (options.vpcd.enabled) {
+    SimVpcd card(devices.front(), options.vpcd);
+    std::cout << "quillmark-simkey: " << devices.front().product << " as a card for vpcd at "
+              << options.vpcd.host << ":" << options.vpcd.port << std::endl;
+    if (!card.Run(stopRequested, error)) {
+      std::cerr << "quillmark-simkey: " << error << "\n";
+      return 1;
+    }
+    return 0;
+  }
   SimServer server(devices.front(), options);
   if (!server.Listen(error)) {
     std::cerr << "quillmark-simkey: " << error << "\n";

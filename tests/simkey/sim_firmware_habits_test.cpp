@@ -120,9 +120,17 @@ TEST(SimServerOptionsTest, ReadsEndpointsAndDefaults) {
 
 TEST(SimServerOptionsTest, RefusesBadArguments) {
   const std::vector<std::vector<std::string>> cases = {
-      {"--udp"},           {"--udp", "x"},         {"--udp", "1:2:3:4"},
-      {"--udp", "9000:0"}, {"--tcp", "9000:7112"}, {"--tcp", "70000"},
-      {"--udp", "[::1"},   {"a.json", "b.json"},   {"--verbose"},
+      {"--udp"},
+      {"--udp", "x"},
+      {"--udp", "1:2:3:4"},
+      {"--udp", "9000:0"},
+      {"--tcp", "9000:7112"},
+      {"--tcp", "70000"},
+      {"--udp", "[::1"},
+      {"a.json", "b.json"},
+      {"--verbose"},
+      {"--vpcd"},
+      {"--vpcd", "1", "--udp", "2"},
   };
   for (const auto& args : cases) {
     EXPECT_NE(ParseSimServerOptions(args).error, "") << args[0] << " " << args.back();
