@@ -99,7 +99,7 @@ void WritePasskeysRows(ReportList& list, const StoredReading& reading) {
     if (reading.metadata.remaining) {
       count += ", " + std::to_string(*reading.metadata.remaining) + " more fit";
     }
-    list.AppendRow("Discoverable credentials", count);
+    list.AppendRow(PASSKEYS_DISCOVERABLE_ITEM, count);
     for (const StoredRp& rp : reading.rps) {
       list.AppendRow("Relying party", WithParenthesis(rp.rp.id, rp.rp.name));
       for (const CredentialAnswer& credential : rp.credentials) WriteCredential(list, credential);

@@ -13,6 +13,8 @@ inline constexpr char PASSKEYS_TIPS_TEXT[] =
 inline constexpr char PASSKEYS_NO_PIN_TEXT[] =
     "This key has no PIN. Its passkeys are listed with its PIN; set one with the key's own tool.";
 inline constexpr char PASSKEYS_CANNOT_LIST_TEXT[] = "This key cannot list its passkeys.";
+// The first row of a reading: "N stored, M more fit".
+inline constexpr char PASSKEYS_DISCOVERABLE_ITEM[] = "Discoverable credentials";
 
 ReportList& PasskeysList(QuillmarkModel& model);
 

@@ -4,12 +4,10 @@
 
 #include "cbor/cbor_tree.h"
 #include "keyinfo/metadata_rows.h"
+#include "keyinfo/passkeys_page.h"
 #include "metadata/attestation_identity.h"
 #include "metadata/attestation_verdict.h"
 #include "metadata/metadata_page.h"
-
-const char* const PASSKEYS_PAGE_CAPTION = "Passkeys";
-const char* const PASSKEYS_DISCOVERABLE_ITEM = "Discoverable credentials";
 
 namespace {
 
@@ -67,7 +65,7 @@ void ReadGetInfo(const std::vector<uint8_t>& answer, PolicyFacts& facts) {
 }
 
 // "3 stored ..." -> 3; anything else leaves the count unread with the text.
-void ReadPasskeys(const QuillmarkModel& model, PolicyFacts& facts) {
+void ReadPasskeyCount(const QuillmarkModel& model, PolicyFacts& facts) {
   std::string text;
   if (!RowValue(PageOf(model, PASSKEYS_PAGE_CAPTION), PASSKEYS_DISCOVERABLE_ITEM, text)) return;
   size_t digits = 0;
@@ -126,6 +124,6 @@ PolicyFacts GatherPolicyFacts(const QuillmarkModel& model, const MdsBlob& blob,
     }
   }
   ReadMetadata(key, blob, nowUnixSeconds, facts);
-  ReadPasskeys(model, facts);
+  ReadPasskeyCount(model, facts);
   return facts;
 }

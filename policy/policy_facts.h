@@ -11,9 +11,6 @@
 #include "keyinfo/quillmark_model.h"
 #include "metadata/mds_blob.h"
 
-extern const char* const PASSKEYS_PAGE_CAPTION;       // "Passkeys"
-extern const char* const PASSKEYS_DISCOVERABLE_ITEM;  // "Discoverable credentials"
-
 enum class PolicyPin : uint8_t {
   kNoSupport,  // GetInfo has no clientPin option
   kNotSet,
