@@ -58,6 +58,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       line.force = true;
     } else if (arg == "--mds-update") {
       line.mdsUpdate = true;
+    } else if (arg == "--passkeys") {
+      line.passkeys = true;
     } else if (arg == "--pin-stdin") {
       line.pinStdin = true;
     } else if (arg == "--device") {
@@ -83,7 +85,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (line.securityKeyInfo && !line.report) line.error = "--security-key-info needs --report";
   if (!line.fetch.empty() && !line.report) line.error = "--fetch needs --report";
-  if (line.pinStdin && line.fetch.empty()) line.error = "--pin-stdin needs --fetch";
+  if (line.passkeys && !line.report) line.error = "--passkeys needs --report";
+  if (line.pinStdin && line.fetch.empty() && !line.passkeys) {
+    line.error = "--pin-stdin needs --fetch or --passkeys";
+  }
   if (!line.record.empty() && !line.report) line.error = "--record needs --report";
   if (line.force && line.record.empty()) line.error = "--force needs --record";
   if (line.simulate && (line.device.rfind("udp:", 0) == 0 || line.device.rfind("tcp:", 0) == 0)) {
@@ -100,7 +105,8 @@ std::string UsageText() {
   return "Usage: quillmark [--device DEVICE] [--simulate [PROFILE]] [--all-vendors]\n"
          "       quillmark --report [--json] [--device DEVICE] [--simulate [PROFILE]]\n"
          "                          [--all-vendors] [--security-key-info]\n"
-         "                          [--fetch fido2|u2f [--pin-stdin]] [--record FILE [--force]]\n"
+         "                          [--fetch fido2|u2f] [--passkeys] [--pin-stdin]\n"
+         "                          [--record FILE [--force]]\n"
          "       quillmark --list [--json] [--all-vendors] [--device DEVICE]\n"
          "                        [--simulate [PROFILE]]\n"
          "       quillmark --mds-update [--mds-url URL] [--mds-timeout SECONDS]\n"
@@ -138,13 +144,20 @@ std::string UsageText() {
          "                       attestation certificates on their page; touch the key\n"
          "                       when it asks; messages go to stderr as \"error: ...\"\n"
          "                       or \"warning: ...\"\n"
-         "  --pin-stdin          with --fetch: read the key's PIN from the first line of\n"
-         "                       standard input (needed when the key has a PIN)\n"
+         "  --passkeys           with --report: after the refresh (and the --fetch), read\n"
+         "                       what the key stores onto the \"Passkeys\" page: its\n"
+         "                       discoverable credentials (relying party, user, user\n"
+         "                       id, credential id), how many more fit, fingerprints\n"
+         "                       and large-blob array; with the key's PIN, changing\n"
+         "                       nothing on the key; not read without this option\n"
+         "  --pin-stdin          with --fetch or --passkeys: read the key's PIN from the\n"
+         "                       first line of standard input (one line serves both);\n"
+         "                       without it the PIN is asked on the terminal\n"
          "  --record FILE        with --report: also write FILE, a profile of the shown key\n"
          "                       for --simulate holding every question of the refresh and\n"
          "                       the key's answers, so that `quillmark --report --simulate\n"
          "                       FILE` prints the same report; it holds no PIN and no\n"
-         "                       credential (a --fetch is not recorded)\n"
+         "                       credential (a --fetch or --passkeys is not recorded)\n"
          "  --force              with --record: replace FILE when it exists\n"
          "  --version            print the program's version\n"
          "  --simulate [PROFILE] talk to a simulated key instead of the attached ones;\n"

@@ -15,6 +15,7 @@ struct CommandLine {
   bool securityKeyInfo = false;
   std::string fetch;  // "fido2" or "u2f": a certificate fetch after the refresh
   bool pinStdin = false;
+  bool passkeys = false;    // --passkeys: the "Passkeys" page read with the PIN after the refresh
   std::string device;       // --device value as given; empty: the first key found
   bool allVendors = false;  // --all-vendors: keys of every maker, not the vendor filter's
   // --record FILE: a profile of the shown key from the refresh's exchanges;

@@ -2,21 +2,40 @@
 
 #include <istream>
 #include <ostream>
-#include <string>
+
+#include "attestation/pin_protocol.h"
+#include "transport/status_text.h"
+
+ConsolePrompt::~ConsolePrompt() { ForgetPin(); }
+
+void ConsolePrompt::ForgetPin() {
+  WipeText(pin_);
+  pin_.clear();
+  pinKnown_ = false;
+}
 
 void ConsolePrompt::Message(const std::string& text, PromptIcon icon, bool) {
   err_ << (icon == PromptIcon::kError ? "error: " : "warning: ") << text << "\n";
+  // A refused PIN is not offered again: each try costs one of its retries.
+  for (const int32_t status : {0x31, 0x32, 0x33, 0x34}) {
+    if (text.rfind(CtapStatusText(status), 0) == 0) ForgetPin();
+  }
 }
 
 bool ConsolePrompt::Confirm(const std::string&) { return true; }
 
 bool ConsolePrompt::AskPin(std::string* pin) {
   pin->clear();
-  if (!pinFromInput_) {
-    err_ << "error: the key has a PIN; give it on standard input with --pin-stdin\n";
-    return false;
+  if (!pinKnown_) {
+    if (pinFromInput_) {
+      std::getline(in_, pin_);
+      if (!pin_.empty() && pin_.back() == '\r') pin_.pop_back();
+    } else if (terminal_ == nullptr || !terminal_(&pin_)) {
+      err_ << "error: the key has a PIN; give it on standard input with --pin-stdin\n";
+      return false;
+    }
+    pinKnown_ = true;
   }
-  std::getline(in_, *pin);
-  if (!pin->empty() && pin->back() == '\r') pin->pop_back();
+  *pin = pin_;
   return true;
 }

@@ -11,6 +11,7 @@
 #include "app/report_command.h"
 #include "app/settings_switch.h"
 #include "app/simulated_platform.h"
+#include "app/terminal_pin.h"
 #include "app/version_text.h"
 #include "transport/key_device.h"
 
@@ -41,7 +42,10 @@ int main(int argc, char** argv) {
     if (!line.report) return stored ? 0 : EXIT_MDS_UPDATE_FAILED;
   }
   const bool securityKeyInfo = ReadSecurityKeyInfoSwitch(SystemSettings());
-  if (line.report) return RunReportCommand(line, securityKeyInfo, std::cin, std::cout, std::cerr);
+  if (line.report) {
+    return RunReportCommand(line, securityKeyInfo, std::cin, std::cout, std::cerr, nullptr,
+                            ReadPinFromTerminal);
+  }
 
   SimulatedPlatform simulated;
   if (!StartSimulatedPlatform(line, simulated, std::cerr)) return EXIT_BAD_ARGUMENTS;

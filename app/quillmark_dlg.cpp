@@ -26,10 +26,12 @@
 #include "app/window_actions.h"
 #include "app/window_geometry.h"
 #include "attestation/certificate_fetch.h"
+#include "attestation/passkeys_read.h"
 #include "attestation/tab_state.h"
 #include "keyinfo/device_state.h"
 #include "keyinfo/metadata_link.h"
 #include "keyinfo/metadata_rows.h"
+#include "keyinfo/passkeys_page.h"
 #include "keyinfo/shown_key.h"
 #include "metadata/attestation_verdict.h"
 #include "transport/key_clock.h"
@@ -117,6 +119,9 @@ CQuillmarkDlg::CQuillmarkDlg(const QuillmarkDlgServices& services, QWidget* pare
   fido2View_ = views_.at(PAGE_FIDO2_CERTIFICATION);
   u2fView_ = views_.at(PAGE_U2F_CERTIFICATION);
   securityKeyView_ = views_.at(PAGE_SECURITY_KEY_INFO);
+  for (size_t page = 0; page < model_.Pages().size(); ++page) {
+    if (model_.Pages()[page].caption == PASSKEYS_PAGE_CAPTION) passkeysView_ = views_[page];
+  }
 
   statusLine_ = new QLabel(this);
   statusLine_->setObjectName("statusLine");
@@ -313,6 +318,14 @@ void CQuillmarkDlg::OnDblClkU2fList(int row) {
   }
 }
 
+void CQuillmarkDlg::OnDblClkPasskeysList(int row) {
+  RunWithKey([&] {
+    ::OnDblClkPasskeysList(model_, row, *prompt_);
+    // A key that stopped answering says so in the status line too.
+    ShowMetadata();
+  });
+}
+
 void CQuillmarkDlg::OnDblClkList(QTableView* view, int row) {
   if (view == infoView_) {
     OnDblClkInfoList(row);
@@ -320,6 +333,8 @@ void CQuillmarkDlg::OnDblClkList(QTableView* view, int row) {
     OnDblClkFido2List(row);
   } else if (view == u2fView_) {
     OnDblClkU2fList(row);
+  } else if (view != nullptr && view == passkeysView_) {
+    OnDblClkPasskeysList(row);
   }
 }
 

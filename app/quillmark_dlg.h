@@ -87,6 +87,8 @@ class CQuillmarkDlg : public QDialog {
   void OnDblClkInfoList(int row);
   void OnDblClkFido2List(int row);
   void OnDblClkU2fList(int row);
+  // Reads the passkeys with the PIN when the page still offers it (its Tips row).
+  void OnDblClkPasskeysList(int row);
   // The refresh of the key the lists show now (the first key found when they
   // show none), as a device event for it would run it; with the key chooser
   // shown, of the key chosen there.
@@ -113,6 +115,7 @@ class CQuillmarkDlg : public QDialog {
   QTableView* fido2ListView() const { return fido2View_; }
   QTableView* securityKeyListView() const { return securityKeyView_; }
   QTableView* u2fListView() const { return u2fView_; }
+  QTableView* passkeysListView() const { return passkeysView_; }
   // The list of the model's page `page`, shown or not.
   QTableView* pageView(size_t page) const { return views_.at(page); }
   QLabel* statusLine() const { return statusLine_; }
@@ -178,6 +181,7 @@ class CQuillmarkDlg : public QDialog {
   QTableView* fido2View_ = nullptr;
   QTableView* securityKeyView_ = nullptr;
   QTableView* u2fView_ = nullptr;
+  QTableView* passkeysView_ = nullptr;
   QLabel* statusLine_ = nullptr;
   QAction* aboutAction_ = nullptr;
   std::unique_ptr<MetadataActions> metadata_;

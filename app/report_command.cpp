@@ -13,13 +13,15 @@
 #include "app/report_metadata.h"
 #include "app/simulated_platform.h"
 #include "attestation/certificate_fetch.h"
+#include "attestation/passkeys_read.h"
 #include "attestation/tab_state.h"
 #include "keyinfo/device_state.h"
 #include "transport/key_device.h"
 #include "transport/key_exchange_log.h"
 
 int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::istream& in,
-                     std::ostream& out, std::ostream& err, const WallClock* clock) {
+                     std::ostream& out, std::ostream& err, const WallClock* clock,
+                     TerminalPinReader terminal) {
   SimulatedPlatform simulated;
   if (!StartSimulatedPlatform(line, simulated, err)) return EXIT_BAD_ARGUMENTS;
 
@@ -58,13 +60,17 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
       return EXIT_RECORD_NOT_WRITTEN;
     }
   }
-  if (keyShown && !model.keyDidNotAnswer && !line.fetch.empty()) {
-    ConsolePrompt prompt(in, err, line.pinStdin);
-    if (line.fetch == "fido2") {
-      FetchFido2Certificates(model, prompt);
-    } else {
-      FetchU2fCertificate(model, prompt, KeyTransportClock());
+  {
+    // One PIN serves the fetch and the passkeys; it goes with the prompt.
+    ConsolePrompt prompt(in, err, line.pinStdin, terminal);
+    if (keyShown && !model.keyDidNotAnswer && !line.fetch.empty()) {
+      if (line.fetch == "fido2") {
+        FetchFido2Certificates(model, prompt);
+      } else {
+        FetchU2fCertificate(model, prompt, KeyTransportClock());
+      }
     }
+    if (keyShown && !model.keyDidNotAnswer && line.passkeys) ReadPasskeys(model, prompt);
   }
 
   if (keyShown) ShowReportMetadata(line, model, wallClock, err);

@@ -40,7 +40,8 @@ TEST(CommandLineTest, ParsesTheReportOptions) {
 
 TEST(CommandLineTest, HelpNamesEveryOption) {
   const std::string usage = UsageText();
-  for (const char* option : {"--report", "--json", "--simulate", "--security-key-info", "--help"}) {
+  for (const char* option :
+       {"--report", "--json", "--simulate", "--security-key-info", "--passkeys", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
   EXPECT_NE(usage.find("\"Details\""), std::string::npos);

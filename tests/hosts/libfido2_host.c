@@ -1,14 +1,17 @@
 /* libfido2 (Debian's libfido2-dev) as the host of quillmark-simkey over UDP.
  *
- * Usage: libfido2_host PORT REPLYPORT PIN
+ * Usage: libfido2_host PORT REPLYPORT PIN [--credentials]
  *
  * The io functions carry libfido2's HID reports as datagrams: the report id
  * byte it puts in front of each 64-byte packet stays here. Checks GetInfo,
- * the PIN retries, makeCredential with the PIN and fido_cred_verify. Exit 0
+ * the PIN retries, makeCredential with the PIN and fido_cred_verify. With
+ * --credentials it makes discoverable credentials instead and lists the
+ * store with fido_credman, as one JSON line starting with {"listing":. Exit 0
  * when every check passed, 1 otherwise.
  */
 #include <arpa/inet.h>
 #include <fido.h>
+#include <fido/credman.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <stdio.h>
@@ -158,9 +161,99 @@ static void check_make_cred(fido_dev_t* dev, const char* pin) {
   fido_cred_free(&cred);
 }
 
+/* Names in the test's store are plain ASCII; quotes and backslashes are escaped. */
+static void print_string(const char* text) {
+  if (text == NULL) {
+    printf("null");
+    return;
+  }
+  putchar('"');
+  for (; *text; ++text) {
+    if (*text == '"' || *text == '\\') putchar('\\');
+    putchar(*text);
+  }
+  putchar('"');
+}
+
+static void print_hex(const unsigned char* bytes, size_t length) {
+  putchar('"');
+  for (size_t i = 0; i < length; ++i) printf("%02x", bytes[i]);
+  putchar('"');
+}
+
+static void make_rk_credentials(fido_dev_t* dev, const char* pin) {
+  static const struct {
+    const char *rp_id, *rp_name, *user_id, *name, *display;
+    int prot;
+  } users[] = {
+      {"example.com", "Example", "dave-id", "dave", "Dave Example", FIDO_CRED_PROT_UV_OPTIONAL},
+      {"example.com", "Example", "erin-id", "erin", NULL, FIDO_CRED_PROT_UV_REQUIRED},
+      {"third.example", NULL, "frank-id", "frank", "Frank", FIDO_CRED_PROT_UV_OPTIONAL_WITH_ID},
+  };
+  static const unsigned char client_data_hash[32] = "quillmark libfido2 rk credential";
+  for (size_t i = 0; i < sizeof users / sizeof users[0]; ++i) {
+    fido_cred_t* cred = fido_cred_new();
+    fido_cred_set_type(cred, COSE_ES256);
+    fido_cred_set_clientdata_hash(cred, client_data_hash, sizeof client_data_hash);
+    fido_cred_set_rp(cred, users[i].rp_id, users[i].rp_name);
+    fido_cred_set_user(cred, (const unsigned char*)users[i].user_id, strlen(users[i].user_id),
+                       users[i].name, users[i].display, NULL);
+    fido_cred_set_rk(cred, FIDO_OPT_TRUE);
+    fido_cred_set_prot(cred, users[i].prot);
+    const int r = fido_dev_make_cred(dev, cred, pin);
+    check("fido_dev_make_cred rk", r == FIDO_OK, fido_strerr(r));
+    fido_cred_free(&cred);
+  }
+}
+
+static void list_credentials(fido_dev_t* dev, const char* pin) {
+  fido_credman_metadata_t* metadata = fido_credman_metadata_new();
+  fido_credman_rp_t* rps = fido_credman_rp_new();
+  int r = fido_credman_get_dev_metadata(dev, metadata, pin);
+  check("fido_credman_get_dev_metadata", r == FIDO_OK, fido_strerr(r));
+  r = fido_credman_get_dev_rp(dev, rps, pin);
+  check("fido_credman_get_dev_rp", r == FIDO_OK, fido_strerr(r));
+  printf(
+      "{\"listing\": \"credentials\", \"existing\": %llu, \"remaining\": %llu, "
+      "\"credentials\": [",
+      (unsigned long long)fido_credman_rk_existing(metadata),
+      (unsigned long long)fido_credman_rk_remaining(metadata));
+  const char* separator = "";
+  for (size_t i = 0; i < fido_credman_rp_count(rps); ++i) {
+    fido_credman_rk_t* rks = fido_credman_rk_new();
+    const char* rp_id = fido_credman_rp_id(rps, i);
+    if (fido_credman_get_dev_rk(dev, rp_id, rks, pin) == FIDO_OK) {
+      for (size_t j = 0; j < fido_credman_rk_count(rks); ++j) {
+        const fido_cred_t* cred = fido_credman_rk(rks, j);
+        printf("%s{\"rpId\": ", separator);
+        print_string(rp_id);
+        printf(", \"rpName\": ");
+        print_string(fido_credman_rp_name(rps, i));
+        printf(", \"userName\": ");
+        print_string(fido_cred_user_name(cred));
+        printf(", \"displayName\": ");
+        print_string(fido_cred_display_name(cred));
+        printf(", \"userId\": ");
+        print_hex(fido_cred_user_id_ptr(cred), fido_cred_user_id_len(cred));
+        printf(", \"credentialId\": ");
+        print_hex(fido_cred_id_ptr(cred), fido_cred_id_len(cred));
+        printf(", \"credProtect\": %d, \"largeBlobKey\": %s}", fido_cred_prot(cred),
+               fido_cred_largeblob_key_len(cred) == 32 ? "true" : "false");
+        separator = ", ";
+      }
+    }
+    fido_credman_rk_free(&rks);
+  }
+  printf("]}\n");
+  fflush(stdout);
+  fido_credman_rp_free(&rps);
+  fido_credman_metadata_free(&metadata);
+}
+
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    fprintf(stderr, "usage: libfido2_host PORT REPLYPORT PIN\n");
+  const int credentials = argc == 5 && strcmp(argv[4], "--credentials") == 0;
+  if (argc != 4 && !credentials) {
+    fprintf(stderr, "usage: libfido2_host PORT REPLYPORT PIN [--credentials]\n");
     return 2;
   }
   port = atoi(argv[1]);
@@ -171,7 +264,11 @@ int main(int argc, char** argv) {
   check("fido_dev_set_io_functions", fido_dev_set_io_functions(dev, &io) == FIDO_OK, NULL);
   int r = fido_dev_open(dev, "udp:127.0.0.1");
   check("fido_dev_open (CTAPHID INIT)", r == FIDO_OK, fido_strerr(r));
-  if (r == FIDO_OK) {
+  if (r == FIDO_OK && credentials) {
+    make_rk_credentials(dev, argv[3]);
+    list_credentials(dev, argv[3]);
+    fido_dev_close(dev);
+  } else if (r == FIDO_OK) {
     check("a FIDO2 device", fido_dev_is_fido2(dev), NULL);
     int retries = -1;
     r = fido_dev_get_retry_count(dev, &retries);
