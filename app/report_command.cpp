@@ -8,6 +8,7 @@
 #include "app/console_prompt.h"
 #include "app/device_choice.h"
 #include "app/key_record.h"
+#include "app/policy_command.h"
 #include "app/record_file.h"
 #include "app/report_format.h"
 #include "app/report_metadata.h"
@@ -20,6 +21,9 @@
 
 int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::istream& in,
                      std::ostream& out, std::ostream& err, const WallClock* clock) {
+  // A policy that cannot be used ends the run before any key is asked.
+  Policy policy;
+  if (!line.policy.empty() && !ReadLinePolicy(line, policy, err)) return EXIT_BAD_ARGUMENTS;
   SimulatedPlatform simulated;
   if (!StartSimulatedPlatform(line, simulated, err)) return EXIT_BAD_ARGUMENTS;
 
@@ -67,7 +71,12 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
     }
   }
 
-  if (keyShown) ShowReportMetadata(line, model, wallClock, err);
+  int policyStatus = EXIT_KEY_SHOWN;
+  if (keyShown && !line.policy.empty()) {
+    policyStatus = CheckReportedKey(line, policy, model, wallClock, in, err);
+  } else if (keyShown) {
+    ShowReportMetadata(line, model, wallClock, err);
+  }
 
   const std::vector<ReportPage> pages = ReportPages(model, model.securityKeyInfoEnabled);
   out << (line.json ? FormatReportJson(pages) : FormatReportText(pages));
@@ -84,5 +93,5 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
     err << "quillmark: " << KeyStoppedText(model) << "\n";
     return EXIT_KEY_DID_NOT_ANSWER;
   }
-  return EXIT_KEY_SHOWN;
+  return policyStatus;
 }
