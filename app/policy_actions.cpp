@@ -63,12 +63,19 @@ void PolicyActions::CheckShownKey(QuillmarkModel& model, const MdsBlob& blob) {
   ReportList* page = model.FindPage(POLICY_PAGE_CAPTION);
   if (page != nullptr) page->Clear();
   if (!loaded_ || model.infoList.RowCount() == 0) return;
-  const WallClock& clock = services_.clock != nullptr ? *services_.clock : SystemWallClock();
-  last_ =
-      CheckRefreshedKey(model, policy_, blob, clock.NowUnixSeconds(), prompt_, pollClock_).result;
+  last_ = CheckRefreshedKey(model, policy_, blob, Now(), prompt_, pollClock_).result;
 }
 
-void PolicyActions::MarkStatus(QLabel& statusLine, QString& keyStatus) const {
+int64_t PolicyActions::Now() const {
+  return (services_.clock != nullptr ? *services_.clock : SystemWallClock()).NowUnixSeconds();
+}
+
+void PolicyActions::ShowResult(QuillmarkModel& model, const MdsBlob& blob, QLabel& statusLine,
+                               QString& keyStatus) {
+  if (last_ && model.infoList.RowCount() > 0) {
+    last_ = CheckPolicy(policy_, GatherPolicyFacts(model, blob, Now()));
+    if (ReportList* page = model.FindPage(POLICY_PAGE_CAPTION)) WritePolicyPage(*last_, *page);
+  }
   if (!last_) {
     statusLine.setStyleSheet(QString());
     return;

@@ -46,14 +46,19 @@ class PolicyActions : public QObject {
   // With a policy and a key shown: the check (and what it needs of the key),
   // the "Policy" page; else the page is emptied.
   void CheckShownKey(QuillmarkModel& model, const MdsBlob& blob);
-  // The status line after a refresh: "PASS" in green or "FAIL: reason" in
-  // red before `keyStatus` when a key was checked; `keyStatus` alone else.
-  void MarkStatus(QLabel& statusLine, QString& keyStatus) const;
+  // After the "Metadata" page was filled: the checked key judged again with
+  // what the model and `blob` now say (a new file, a fetch by double click;
+  // the key is asked nothing), then the status line: "PASS" in green or
+  // "FAIL: reason" in red before `keyStatus`; `keyStatus` alone without a
+  // checked key.
+  void ShowResult(QuillmarkModel& model, const MdsBlob& blob, QLabel& statusLine,
+                  QString& keyStatus);
 
   QAction* openAction() const { return openAction_; }
 
  private:
   bool Load(const std::string& file);
+  int64_t Now() const;
 
   QWidget& window_;
   UserPrompt& prompt_;

@@ -411,7 +411,7 @@ void CQuillmarkDlg::RefreshAfterFilterChange() {
 void CQuillmarkDlg::ShowMetadata() {
   metadata_->ShowPage(model_);
   keyStatus_ = QString::fromStdString(KeyStatusText());
-  policy_->MarkStatus(*statusLine_, keyStatus_);
+  policy_->ShowResult(model_, metadata_->blob(), *statusLine_, keyStatus_);
   if (keyBusy_ == 0) statusLine_->setText(keyStatus_);
 }
 

@@ -66,7 +66,7 @@ TEST(ReportCommandTest, SecurityKeyInfoPageBySwitchOrOption) {
     if (!switchOn) args.push_back("--security-key-info");
     const ReportRun run = Report(args, switchOn);
     const nlohmann::json document = nlohmann::json::parse(run.out);
-    ASSERT_EQ(document["pages"].size(), 7u);
+    ASSERT_EQ(document["pages"].size(), 8u);
     EXPECT_EQ(document["pages"][4]["caption"], "Details");
     const auto& page = document["pages"][3];
     EXPECT_EQ(page["caption"], "Security Key info");
