@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "app/station_arguments.h"
 #include "transport/device_name.h"
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -48,6 +49,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         return line;
       }
       line.mdsTimeoutSeconds = std::stoi(args[++i]);
+    } else if (arg == "--policy" || arg == "--inventory") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        line.error = arg + " needs a file";
+        return line;
+      }
+      (arg == "--policy" ? line.policy : line.inventory) = args[++i];
+    } else if (arg == "--watch") {
+      line.watch = true;
+    } else if (arg == "--summary") {
+      line.summary = true;
     } else if (arg == "--record") {
       if (i + 1 >= args.size() || args[i + 1].empty()) {
         line.error = "--record needs a file";
@@ -86,8 +97,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   if (line.securityKeyInfo && !line.report) line.error = "--security-key-info needs --report";
   if (!line.fetch.empty() && !line.report) line.error = "--fetch needs --report";
   if (line.passkeys && !line.report) line.error = "--passkeys needs --report";
-  if (line.pinStdin && line.fetch.empty() && !line.passkeys) {
-    line.error = "--pin-stdin needs --fetch or --passkeys";
+  if (line.pinStdin && line.fetch.empty() && !line.passkeys && line.policy.empty()) {
+    line.error = "--pin-stdin needs --fetch, --passkeys or --policy";
   }
   if (!line.record.empty() && !line.report) line.error = "--record needs --report";
   if (line.force && line.record.empty()) line.error = "--force needs --record";
@@ -97,6 +108,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   if (!line.mdsUrl.empty() && !line.mdsUpdate) line.error = "--mds-url needs --mds-update";
   if (line.mdsTimeoutSeconds != 0 && !line.mdsUpdate) {
     line.error = "--mds-timeout needs --mds-update";
+  }
+  if (const std::string station = StationArgumentsProblem(line); !station.empty()) {
+    line.error = station;
   }
   return line;
 }
@@ -109,6 +123,10 @@ std::string UsageText() {
          "                          [--record FILE [--force]]\n"
          "       quillmark --list [--json] [--all-vendors] [--device DEVICE]\n"
          "                        [--simulate [PROFILE]]\n"
+         "       quillmark --report --policy FILE [--inventory FILE] [--pin-stdin] ...\n"
+         "       quillmark --watch --policy FILE [--inventory FILE] [--pin-stdin]\n"
+         "                         [--simulate [PROFILE]] [--all-vendors]\n"
+         "       quillmark --inventory FILE --summary\n"
          "       quillmark --mds-update [--mds-url URL] [--mds-timeout SECONDS]\n"
          "                          [--mds-root FILE]...\n"
          "  every form also takes [--mds FILE] [--mds-root FILE]...\n"
@@ -194,6 +212,19 @@ std::string UsageText() {
          "  --mds-timeout SECONDS\n"
          "                       with --mds-update: give up the whole download (file\n"
          "                       and lists) after SECONDS (300 when left out)\n"
+         "  --policy FILE        with --report: check the key against the acceptance\n"
+         "                       policy FILE (JSON) and add the \"Policy\" page, one row\n"
+         "                       per rule and \"Result\"; the fetch, the passkey reading\n"
+         "                       and the metadata page that its rules need are run;\n"
+         "                       a policy that cannot be read ends the program first\n"
+         "  --watch              with --policy: wait for keys and check each key plugged\n"
+         "                       in (those attached at the start too), one line each,\n"
+         "                       \"PASS\" or \"FAIL: reason\"; Ctrl+C ends it with\n"
+         "                       \"N checked, P passed, F failed\"\n"
+         "  --inventory FILE     with --policy: append one JSON line per key checked;\n"
+         "                       with --summary: print its counts per model and result\n"
+         "                       and the checks that failed\n"
+         "  --summary            with --inventory: print the summary and exit\n"
          "  -h, --help           show this text\n"
          "\n"
          "Exit status: 0 when a key answered, 1 when none was found, the --device could\n"
@@ -201,5 +232,8 @@ std::string UsageText() {
          "3 when a key was found but did not answer or stopped answering (the rows\n"
          "read so far are shown); --mds-update alone: 0 when the cached copy was\n"
          "replaced, 4 when not (a download past --mds-timeout among them); --list: 0\n"
-         "when one or more interfaces are listed, 1 when none.\n";
+         "when one or more interfaces are listed, 1 when none; --policy: 5 when the key\n"
+         "failed a rule or a rule could not be judged (--watch: any key), 1 when a\n"
+         "check could not be appended to --inventory; --summary: 1 when the inventory\n"
+         "cannot be read.\n";
 }

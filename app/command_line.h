@@ -29,7 +29,13 @@ struct CommandLine {
   std::string mdsUrl;
   bool mdsUpdate = false;
   int mdsTimeoutSeconds = 0;  // --mds-timeout SECONDS; 0: the default
-  std::string error;          // why the arguments are bad; empty when they are good
+  // --policy FILE (with --report or --watch), --watch, --inventory FILE and
+  // --summary: the acceptance station's options.
+  std::string policy;
+  bool watch = false;
+  std::string inventory;
+  bool summary = false;
+  std::string error;  // why the arguments are bad; empty when they are good
 };
 
 // `args` without the program name.
@@ -46,3 +52,7 @@ constexpr int EXIT_BAD_ARGUMENTS = 2;
 constexpr int EXIT_KEY_DID_NOT_ANSWER = 3;
 // --mds-update alone: the download or its verification failed.
 constexpr int EXIT_MDS_UPDATE_FAILED = 4;
+// --policy: the key failed a rule, or a rule could not be judged.
+constexpr int EXIT_POLICY_FAILED = 5;
+// --inventory: a check could not be appended, or --summary could not read it.
+constexpr int EXIT_INVENTORY_FAILED = 1;

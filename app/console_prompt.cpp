@@ -14,12 +14,17 @@ void ConsolePrompt::ForgetPin() {
   pinKnown_ = false;
 }
 
+bool TellsPinRefused(const std::string& message) {
+  for (const int32_t status : {0x31, 0x32, 0x33, 0x34}) {
+    if (message.rfind(CtapStatusText(status), 0) == 0) return true;
+  }
+  return false;
+}
+
 void ConsolePrompt::Message(const std::string& text, PromptIcon icon, bool) {
   err_ << (icon == PromptIcon::kError ? "error: " : "warning: ") << text << "\n";
   // A refused PIN is not offered again: each try costs one of its retries.
-  for (const int32_t status : {0x31, 0x32, 0x33, 0x34}) {
-    if (text.rfind(CtapStatusText(status), 0) == 0) ForgetPin();
-  }
+  if (TellsPinRefused(text)) ForgetPin();
 }
 
 bool ConsolePrompt::Confirm(const std::string&) { return true; }

@@ -12,6 +12,10 @@
 // Reads a PIN from the user's terminal; false when there is none.
 using TerminalPinReader = bool (*)(std::string* pin);
 
+// Whether a prompt's message says that the key refused the PIN (invalid,
+// blocked, or its pinAuth refused), so that the PIN is not offered again.
+bool TellsPinRefused(const std::string& message);
+
 class ConsolePrompt final : public UserPrompt {
  public:
   // `terminal` null: no terminal is asked.

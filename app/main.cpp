@@ -7,12 +7,14 @@
 #include "app/device_choice.h"
 #include "app/list_command.h"
 #include "app/metadata_download.h"
+#include "app/policy_command.h"
 #include "app/quillmark_app.h"
 #include "app/report_command.h"
 #include "app/settings_switch.h"
 #include "app/simulated_platform.h"
 #include "app/terminal_pin.h"
 #include "app/version_text.h"
+#include "app/watch_command.h"
 #include "transport/key_device.h"
 
 int main(int argc, char** argv) {
@@ -31,6 +33,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (line.list) return RunListCommand(line, std::cout, std::cerr);
+  if (line.summary) return RunInventorySummaryCommand(line, std::cout, std::cerr);
   MetadataOptions metadata{line.mdsFile, line.mdsRoots, line.mdsUrl};
   if (line.mdsTimeoutSeconds > 0) metadata.timeoutSeconds = line.mdsTimeoutSeconds;
   if (line.mdsUpdate) {
@@ -45,6 +48,10 @@ int main(int argc, char** argv) {
   if (line.report) {
     return RunReportCommand(line, securityKeyInfo, std::cin, std::cout, std::cerr, nullptr,
                             ReadPinFromTerminal);
+  }
+  if (line.watch) {
+    QCoreApplication core(argc, argv);
+    return RunWatchCommand(line, std::cin, std::cout, std::cerr);
   }
 
   SimulatedPlatform simulated;

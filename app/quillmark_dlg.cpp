@@ -151,6 +151,10 @@ CQuillmarkDlg::CQuillmarkDlg(const QuillmarkDlgServices& services, QWidget* pare
   metadata_ = std::make_unique<MetadataActions>(*this, *prompt_, services.metadata,
                                                 [this] { ShowMetadata(); });
   metadata_->LoadInitialFile();
+  policy_ = std::make_unique<PolicyActions>(
+      *this, *prompt_, services.clock != nullptr ? *services.clock : KeyTransportClock(),
+      services.policy, [this] { RefreshShownKey(); });
+  policy_->LoadInitialFile();
 
   KeyDevice::Instance().SetWaitHook([this] { OnKeyWaiting(); });
   KeyClock* pollClock = services.clock != nullptr ? services.clock : &KeyTransportClock();
@@ -200,7 +204,8 @@ void CQuillmarkDlg::OnInitDialog() {
   insertAction(afterRefresh < ownActions.size() ? ownActions[afterRefresh] : nullptr,
                allVendors_->action());
   // The metadata entries follow the window's own, before the about entry.
-  for (QAction* action : {metadata_->openAction(), metadata_->updateAction()}) {
+  for (QAction* action :
+       {metadata_->openAction(), metadata_->updateAction(), policy_->openAction()}) {
     removeAction(action);
     insertAction(aboutAction_, action);
   }
@@ -402,6 +407,8 @@ void CQuillmarkDlg::RecordRefresh(const std::function<void()>& refresh) {
 void CQuillmarkDlg::AfterRefresh(const std::string& goneKeyPath) {
   goneKeyPath_ = goneKeyPath;
   keyChooser_->Update();
+  // Before the page and the status line: the check makes the fetch they show.
+  policy_->CheckShownKey(model_, metadata_->blob());
   ShowMetadata();
 }
 
@@ -419,6 +426,7 @@ void CQuillmarkDlg::RefreshAfterFilterChange() {
 void CQuillmarkDlg::ShowMetadata() {
   metadata_->ShowPage(model_);
   keyStatus_ = QString::fromStdString(KeyStatusText());
+  policy_->ShowResult(model_, metadata_->blob(), *statusLine_, keyStatus_);
   if (keyBusy_ == 0) statusLine_->setText(keyStatus_);
 }
 

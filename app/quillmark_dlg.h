@@ -13,6 +13,7 @@
 #include "app/device_change.h"
 #include "app/key_profile_saver.h"
 #include "app/metadata_actions.h"
+#include "app/policy_actions.h"
 #include "app/qt_opener.h"
 #include "app/qt_prompt.h"
 #include "app/qt_report_file_chooser.h"
@@ -60,6 +61,7 @@ struct QuillmarkDlgServices {
   DeviceEventSource* deviceEvents = nullptr;        // none: no device events reach the window
   std::function<void(QWidget* owner)> runAbout;     // the about box, modally
   MetadataWindowServices metadata;                  // the metadata file and its menu entries
+  PolicyWindowServices policy;                      // the policy file and its menu entry
   ReportFileChooser* reportFile = nullptr;          // a file dialog owned by the window
   KeyProfileFileChooser* keyProfileFile = nullptr;  // a file dialog owned by the window
   const WallClock* wallClock = nullptr;  // the date in a saved profile; null: the system's
@@ -121,6 +123,7 @@ class CQuillmarkDlg : public QDialog {
   QLabel* statusLine() const { return statusLine_; }
   QAction* aboutAction() const { return aboutAction_; }
   MetadataActions& metadata() { return *metadata_; }
+  PolicyActions& policy() { return *policy_; }
   WindowActions* windowActions() const { return windowActions_; }
   KeyChooser* keyChooser() const { return keyChooser_; }
   AllVendorsAction* allVendors() const { return allVendors_; }
@@ -185,6 +188,7 @@ class CQuillmarkDlg : public QDialog {
   QLabel* statusLine_ = nullptr;
   QAction* aboutAction_ = nullptr;
   std::unique_ptr<MetadataActions> metadata_;
+  std::unique_ptr<PolicyActions> policy_;
   WindowActions* windowActions_ = nullptr;
   KeyChooser* keyChooser_ = nullptr;
   AllVendorsAction* allVendors_ = nullptr;

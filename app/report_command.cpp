@@ -8,6 +8,7 @@
 #include "app/console_prompt.h"
 #include "app/device_choice.h"
 #include "app/key_record.h"
+#include "app/policy_command.h"
 #include "app/record_file.h"
 #include "app/report_format.h"
 #include "app/report_metadata.h"
@@ -22,6 +23,9 @@
 int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::istream& in,
                      std::ostream& out, std::ostream& err, const WallClock* clock,
                      TerminalPinReader terminal) {
+  // A policy that cannot be used ends the run before any key is asked.
+  Policy policy;
+  if (!line.policy.empty() && !ReadLinePolicy(line, policy, err)) return EXIT_BAD_ARGUMENTS;
   SimulatedPlatform simulated;
   if (!StartSimulatedPlatform(line, simulated, err)) return EXIT_BAD_ARGUMENTS;
 
@@ -60,8 +64,10 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
       return EXIT_RECORD_NOT_WRITTEN;
     }
   }
+  int policyStatus = EXIT_KEY_SHOWN;
   {
-    // One PIN serves the fetch and the passkeys; it goes with the prompt.
+    // One PIN serves the fetch, the passkeys and the policy; it goes with the
+    // prompt.
     ConsolePrompt prompt(in, err, line.pinStdin, terminal);
     if (keyShown && !model.keyDidNotAnswer && !line.fetch.empty()) {
       if (line.fetch == "fido2") {
@@ -71,9 +77,12 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
       }
     }
     if (keyShown && !model.keyDidNotAnswer && line.passkeys) ReadPasskeys(model, prompt);
+    if (keyShown && !line.policy.empty()) {
+      policyStatus = CheckReportedKey(line, policy, model, wallClock, prompt, err);
+    } else if (keyShown) {
+      ShowReportMetadata(line, model, wallClock, err);
+    }
   }
-
-  if (keyShown) ShowReportMetadata(line, model, wallClock, err);
 
   const std::vector<ReportPage> pages = ReportPages(model, model.securityKeyInfoEnabled);
   out << (line.json ? FormatReportJson(pages) : FormatReportText(pages));
@@ -90,5 +99,5 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
     err << "quillmark: " << KeyStoppedText(model) << "\n";
     return EXIT_KEY_DID_NOT_ANSWER;
   }
-  return EXIT_KEY_SHOWN;
+  return policyStatus;
 }

@@ -5,10 +5,9 @@
 #include "app/metadata_source.h"
 #include "keyinfo/metadata_rows.h"
 
-void ShowReportMetadata(const CommandLine& line, QuillmarkModel& model, const WallClock& clock,
-                        std::ostream& err) {
+void LoadReportMetadata(const CommandLine& line, const WallClock& clock, std::ostream& err,
+                        MdsBlob& blob) {
   TrustStore trust;
-  MdsBlob blob;
   std::string error;
   if (!LoadTrustRoots(line.mdsRoots, trust, error)) {
     err << "quillmark: " << error << "\n";
@@ -19,5 +18,11 @@ void ShowReportMetadata(const CommandLine& line, QuillmarkModel& model, const Wa
       err << "quillmark: read the metadata file " << path << "\n";
     }
   }
+}
+
+void ShowReportMetadata(const CommandLine& line, QuillmarkModel& model, const WallClock& clock,
+                        std::ostream& err) {
+  MdsBlob blob;
+  LoadReportMetadata(line, clock, err, blob);
   ShowMetadataPage(model, blob, clock.NowUnixSeconds());
 }

@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "keyinfo/quillmark_model.h"
+#include "metadata/mds_blob.h"
 #include "metadata/utc_date.h"
 
 // Reads the file of --mds (else the cached copy) with the roots of
@@ -13,3 +14,6 @@
 // without a file.
 void ShowReportMetadata(const CommandLine& line, QuillmarkModel& model, const WallClock& clock,
                         std::ostream& err);
+// The same file read into `blob`, for a caller that fills the page later.
+void LoadReportMetadata(const CommandLine& line, const WallClock& clock, std::ostream& err,
+                        MdsBlob& blob);

@@ -29,6 +29,8 @@ QuillmarkModel::QuillmarkModel() {
   AddPage(DETAILS_PAGE_CAPTION, kItemValueColumns, kItemValueTenths);
   AddPage(PASSKEYS_PAGE_CAPTION, kItemValueColumns, kItemValueTenths);
   AddPage("Metadata", kItemValueColumns, kItemValueTenths);
+  // Empty unless a key was checked against a policy.
+  AddPage("Policy", kItemValueColumns, kItemValueTenths);
 }
 
 void QuillmarkModel::AddPage(const std::string& caption, const std::vector<std::string>& columns,

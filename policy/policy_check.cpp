@@ -165,7 +165,9 @@ RuleResult CheckOptions(const Policy& policy, const PolicyFacts& facts) {
   const PolicyRule rule = PolicyRule::kOptions;
   if (!facts.keyRead) return Unknown(rule, kNoGetInfo);
   std::vector<std::string> problems;
-  for (const auto& [name, wanted] : policy.options) {
+  for (const auto& entry : policy.options) {
+    const std::string& name = entry.first;
+    const bool wanted = entry.second;
     const auto found = std::find_if(facts.options.begin(), facts.options.end(),
                                     [&](const auto& option) { return option.first == name; });
     if (found == facts.options.end()) {

@@ -283,7 +283,9 @@ std::string ReadPolicy(const uint8_t* bytes, size_t length, Policy& policy) {
   if (!check.problem().empty()) return check.problem();
   if (!root.is_object()) return "/: not an object of rules";
   Policy read;
-  for (const auto& [name, value] : root.items()) {
+  for (const auto& member : root.items()) {
+    const std::string& name = member.key();
+    const Json& value = member.value();
     const std::string at = PointerPart(name);
     const RuleName* known = std::find_if(std::begin(kRules), std::end(kRules),
                                          [&](const RuleName& each) { return name == each.name; });

@@ -40,7 +40,7 @@ TEST(ReportCommandTest, JsonHoldsEveryPageInOrderWithEveryCell) {
   EXPECT_TRUE(run.err.empty());
   const nlohmann::json document = nlohmann::json::parse(run.out);
   const auto& pages = document["pages"];
-  ASSERT_EQ(pages.size(), 6u);
+  ASSERT_EQ(pages.size(), 7u);
   EXPECT_EQ(pages[0]["caption"], "Hardware info");
   EXPECT_EQ(pages[1]["caption"], "FIDO2 Certification");
   EXPECT_EQ(pages[2]["caption"], "U2F Certification");
@@ -51,7 +51,8 @@ TEST(ReportCommandTest, JsonHoldsEveryPageInOrderWithEveryCell) {
   EXPECT_EQ(
       pages[4]["rows"],
       nlohmann::json::array({{"Tips", "Double click to read the passkeys with the key's PIN."}}));
-  EXPECT_EQ(pages.back()["caption"], "Metadata");
+  EXPECT_EQ(pages[5]["caption"], "Metadata");
+  EXPECT_EQ(pages.back()["caption"], "Policy");
   EXPECT_EQ(pages[0]["columns"], nlohmann::json({"Item", "Value"}));
   EXPECT_EQ(pages[0]["rows"][0], nlohmann::json({"Device name", "Simulated Key"}));
   // The separator row's value was never set: "".
@@ -65,7 +66,7 @@ TEST(ReportCommandTest, SecurityKeyInfoPageBySwitchOrOption) {
     if (!switchOn) args.push_back("--security-key-info");
     const ReportRun run = Report(args, switchOn);
     const nlohmann::json document = nlohmann::json::parse(run.out);
-    ASSERT_EQ(document["pages"].size(), 7u);
+    ASSERT_EQ(document["pages"].size(), 8u);
     EXPECT_EQ(document["pages"][4]["caption"], "Details");
     const auto& page = document["pages"][3];
     EXPECT_EQ(page["caption"], "Security Key info");

@@ -127,7 +127,8 @@ class MainWindowTest : public QObject {
     if (fourPages) expected << "Security Key info";
     expected << "Details"
              << "Passkeys"
-             << "Metadata";
+             << "Metadata"
+             << "Policy";
     QCOMPARE(TabTexts(window.dialog->tabs()), expected);
     QCOMPARE(window.dialog->model().securityKeyInfoEnabled, fourPages);
 

@@ -89,11 +89,12 @@ class MetadataWindowTest : public QObject {
       QVERIFY(open > 1);
       QVERIFY(actions[open - 1]->isSeparator());
       QCOMPARE(actions[open - 2]->text(), QString("Show keys of every maker"));
-      QCOMPARE(actions.size(), open + 4);
+      QCOMPARE(actions.size(), open + 5);
       QCOMPARE(actions[open]->text(), QString("Open metadata file..."));
       QCOMPARE(actions[open + 1]->text(), QString("Update metadata"));
-      QVERIFY(actions[open + 2]->isSeparator());
-      QCOMPARE(actions[open + 3], dialog.aboutAction());
+      QCOMPARE(actions[open + 2]->text(), QString("Open policy..."));
+      QVERIFY(actions[open + 3]->isSeparator());
+      QCOMPARE(actions[open + 4], dialog.aboutAction());
 
       QCOMPARE(window.Page()->model()->rowCount(), 2);
       QCOMPARE(window.Cell(0, 0), QString("Metadata BLOB"));

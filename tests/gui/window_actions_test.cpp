@@ -192,7 +192,7 @@ class WindowActionsTest : public QObject {
     QCOMPARE(ActionTexts(&dialog),
              (QStringList{"&Copy", "Copy &value", "|", "&Save report...", "Save key as &profile...",
                           "&Refresh", "Show keys of every maker", "|", "Open metadata file...",
-                          "Update metadata", "|", "&About Quillmark..."}));
+                          "Update metadata", "Open policy...", "|", "&About Quillmark..."}));
     const WindowActions& actions = *dialog.windowActions();
     QCOMPARE(actions.copyAction()->shortcut(), QKeySequence(QKeySequence::Copy));
     QCOMPARE(actions.copyValueAction()->shortcut(), QKeySequence("Ctrl+Shift+C"));
