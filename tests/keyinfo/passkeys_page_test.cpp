@@ -132,9 +132,8 @@ TEST_F(PasskeysPageTest, StoresGiveTheirRows) {
         Rule(cm, kCredsBegin, {"00" + kCredential}), Rule(cm, kCredsNext, {"33"})},
        "Discoverable credentials=2 stored, 10 more fit|Relying party=example.com (Ex)|" + kAlice +
            "|" + stopped +
-           "the credentials of a relying party: the key answered \"PIN authentication,pinAuth, "
-           "verification "
-           "failed.\"."},
+           "the credentials of a relying party: the key answered PIN authentication,pinAuth, "
+           "verification failed (status 0x33)."},
   };
   for (const Store& store : stores) {
     StoreFacts facts;
