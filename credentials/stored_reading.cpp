@@ -183,7 +183,12 @@ void ReadFingerprints(uint8_t command, const ReadingToken& be, StoredReading& ou
       ReadFingerprintSensorInfo(exchange.answer, exchange.answerLength, out.sensor) == ANSWER_OK) {
     out.sensorRead = true;
   }
-  if (!be.valid() || KeyGone()) return;
+  if (KeyGone()) return;
+  if (!be.valid()) {
+    // Without this the page would look whole with no fingerprint rows.
+    Stop(out, "The fingerprints were not listed: the key gave no token for them.");
+    return;
+  }
   uint8_t message[BIO_AUTH_MESSAGE_LENGTH] = {};
   WriteBioEnumerateAuthMessage(message);
   uint8_t param[32] = {};
