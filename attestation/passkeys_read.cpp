@@ -25,14 +25,15 @@ bool KeyStopped(QuillmarkModel& model) {
   return model.keyDidNotAnswer;
 }
 
+// The PIN dialog's own sentences for the PIN's statuses; any other refusal
+// names its status byte, which the user's key vendor can look up.
 std::string FailureText(int32_t result, uint8_t protocol) {
-  std::string text = CtapStatusText(result);
-  if (result == kPinInvalid || result == kPinBlocked || result == kPinAuthBlocked) {
-    const int32_t retries = GetPinRetries(protocol);
-    if (retries >= 0) {
-      text.append(" ").append(std::to_string(retries)).append(" retries left.");
-    }
+  if (result != kPinInvalid && result != kPinBlocked && result != kPinAuthBlocked) {
+    return "The key refused the token: " + CtapStatusWithCode(result) + ".";
   }
+  std::string text = CtapStatusText(result);
+  const int32_t retries = GetPinRetries(protocol);
+  if (retries >= 0) text.append(" ").append(std::to_string(retries)).append(" retries left.");
   return text;
 }
 
@@ -108,7 +109,8 @@ void ReadPasskeys(QuillmarkModel& model, UserPrompt& prompt) {
     return;
   }
   if (reading.status != 0) {
-    ShowPasskeysSentence(model, CtapStatusText(reading.status));
+    ShowPasskeysSentence(
+        model, "The key refused the reading: " + CtapStatusWithCode(reading.status) + ".");
     return;
   }
   ReportList& list = PasskeysList(model);

@@ -61,7 +61,7 @@ uint16_t SendCredman(Exchange& exchange, const ReadingToken& token, const Credma
 
 std::string StatusClause(uint16_t status) {
   if (status > 0xFF) return "the key stopped answering";
-  return "the key answered \"" + CtapStatusText(status) + "\"";
+  return "the key answered " + CtapStatusWithCode(status);
 }
 
 std::string StoppedAt(const char* what, const std::string& clause) {
@@ -79,10 +79,19 @@ void Stop(StoredReading& out, const std::string& why) {
   if (out.stoppedShort.empty()) out.stoppedShort = why;
 }
 
+// Whether a Begin answer holds an entry at all: a key with nothing to list
+// may answer with its total alone, or an empty map.
+bool HoldsEntry(const RelyingPartyAnswer& rp) { return rp.id || rp.rpIdHash; }
+bool HoldsEntry(const CredentialAnswer& credential) {
+  return credential.userId || credential.credentialId;
+}
+
 // A Begin, then GetNext as often as its total allows within `bound`; every
 // answer read goes to `keep`. False when the reading stopped, the reason
 // kept in `out`. An empty Begin answer, or 0x2E (0x14 on enumerateRPsBegin,
-// as some keys say it), is an empty list.
+// as some keys say it), is an empty list. Without a total, GetNext goes on
+// within `bound` until the key refuses one: the caller's count check then
+// tells a list cut short from a whole one.
 template <typename Answer, typename Keep>
 bool Enumerate(const ReadingToken& token, CredmanCall call, uint32_t bound,
                int32_t (*read)(const uint8_t*, uint32_t, Answer&),
@@ -99,13 +108,16 @@ bool Enumerate(const ReadingToken& token, CredmanCall call, uint32_t bound,
     Stop(out, StoppedAt(what, status != 0 ? StatusClause(status) : kUnreadable));
     return false;
   }
-  if (exchange.answerLength == 0) return true;
-  const uint32_t calls = GetNextCallsAllowed(answer.*total, bound);
-  const bool cut = (answer.*total).has_value() && *(answer.*total) > bound;
+  if (exchange.answerLength == 0 || !HoldsEntry(answer)) return true;
+  const bool totalGiven = (answer.*total).has_value();
+  const uint32_t calls =
+      totalGiven ? GetNextCallsAllowed(answer.*total, bound) : (bound == 0 ? 0 : bound - 1);
+  const bool cut = totalGiven && *(answer.*total) > bound;
   keep(std::move(answer));
   ++call.subCommand;  // each GetNext follows its Begin
   for (uint32_t index = 0; index < calls; ++index) {
     status = SendCredman(exchange, token, call);
+    if (!totalGiven && status != 0 && status <= 0xFF) break;
     if (status != 0 || read(exchange.answer, exchange.answerLength, answer) != ANSWER_OK) {
       Stop(out, StoppedAt(what, status != 0 ? StatusClause(status) : kUnreadable));
       return false;
@@ -155,6 +167,14 @@ void ReadCredentialList(uint8_t command, const ReadingToken& token, StoredReadin
         out);
     if (!whole) return;
   }
+  // A key that leaves out its totals, or gives wrong ones, is caught here.
+  size_t listed = 0;
+  for (const StoredRp& stored : out.rps) listed += stored.credentials.size();
+  if (out.metadata.existing && listed != *out.metadata.existing) {
+    Stop(out, "The key says it stores " + std::to_string(*out.metadata.existing) +
+                  " credentials but listed " + std::to_string(listed) +
+                  "; the list may be incomplete.");
+  }
 }
 
 void ReadFingerprints(uint8_t command, const ReadingToken& be, StoredReading& out) {
@@ -163,7 +183,12 @@ void ReadFingerprints(uint8_t command, const ReadingToken& be, StoredReading& ou
       ReadFingerprintSensorInfo(exchange.answer, exchange.answerLength, out.sensor) == ANSWER_OK) {
     out.sensorRead = true;
   }
-  if (!be.valid() || KeyGone()) return;
+  if (KeyGone()) return;
+  if (!be.valid()) {
+    // Without this the page would look whole with no fingerprint rows.
+    Stop(out, "The fingerprints were not listed: the key gave no token for them.");
+    return;
+  }
   uint8_t message[BIO_AUTH_MESSAGE_LENGTH] = {};
   WriteBioEnumerateAuthMessage(message);
   uint8_t param[32] = {};

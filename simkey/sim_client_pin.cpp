@@ -207,8 +207,10 @@ std::vector<uint8_t> SimClientPin::UvToken(const SimDeviceConfig& config, int64_
 }
 
 std::vector<uint8_t> SimClientPin::TokenAnswer(const Secret& secret, uint32_t permissions) {
-  permissions_ = permissions;
-  const std::vector<uint8_t> encrypted = Encrypt(secret, pinToken_);
+  const bool persistent = permissions != kAllPermissions && (permissions & SIMKEY_PERMISSION_PCMR);
+  if (persistent && persistentToken_.empty()) persistentToken_ = random_.Bytes(pinToken_.size());
+  (persistent ? persistentPermissions_ : permissions_) = permissions;
+  const std::vector<uint8_t> encrypted = Encrypt(secret, persistent ? persistentToken_ : pinToken_);
   SimCborOut out;
   out.Map(1);
   out.Unsigned(0x02);
@@ -234,8 +236,16 @@ uint8_t SimClientPin::CheckAuth(const SimDeviceConfig& config, const SimCborItem
       std::find(announced.begin(), announced.end(), protocol.Int()) == announced.end()) {
     return SIM_CTAP_INVALID_PARAMETER;
   }
-  if (!PinAuthMatches(config, protocol.Int(), message, param.bytes)) {
+  if (PinAuthMatches(config, protocol.Int(), message, param.bytes)) {
+    return Permits(permissions) ? SIM_CTAP_OK : SIM_CTAP_UNAUTHORIZED_PERMISSION;
+  }
+  if (persistentToken_.empty() || param.bytes.size() != (protocol.Int() == 1 ? 16u : 32u)) {
     return SIM_CTAP_PIN_AUTH_INVALID;
   }
-  return Permits(permissions) ? SIM_CTAP_OK : SIM_CTAP_UNAUTHORIZED_PERMISSION;
+  const SimHash mac = SimHmacSha256(persistentToken_, message.data(), message.size());
+  if (!std::equal(param.bytes.begin(), param.bytes.end(), mac.begin())) {
+    return SIM_CTAP_PIN_AUTH_INVALID;
+  }
+  return (persistentPermissions_ & permissions) != 0 ? SIM_CTAP_OK
+                                                     : SIM_CTAP_UNAUTHORIZED_PERMISSION;
 }

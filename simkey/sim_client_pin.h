@@ -5,7 +5,7 @@
 // request on, like a key's from power-up: the retries counter, the
 // key-agreement key (replaced after every wrong PIN) and the token with its
 // permissions (getPinToken's token may do everything, as before permissions
-// existed).
+// existed) and the persistent read-only token beside it.
 #pragma once
 
 #include <cstdint>
@@ -63,6 +63,10 @@ class SimClientPin {
   SimEcKey keyAgreement_;
   std::vector<uint8_t> pinToken_;
   uint32_t permissions_ = 0;  // none until a token was handed out
+  // A pcmr token lives beside the other, as a key's persistent token does:
+  // asking for either leaves the other valid. Drawn at its first request.
+  std::vector<uint8_t> persistentToken_;
+  uint32_t persistentPermissions_ = 0;
 };
 
 constexpr uint32_t SIMKEY_PERMISSION_MC = 0x01;

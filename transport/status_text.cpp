@@ -1,5 +1,6 @@
 #include "transport/status_text.h"
 
+#include <cstdio>
 #include <iterator>
 
 namespace {
@@ -99,4 +100,13 @@ std::string CtapStatusText(int32_t code) {
     text = Lookup(kStatusWordTexts, code);
   }
   return text != nullptr ? text : "Unknown Error";
+}
+
+std::string CtapStatusWithCode(int32_t code) {
+  std::string text = CtapStatusText(code);
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  char number[16];
+  std::snprintf(number, sizeof number, code >= 0 && code <= 0xFF ? "0x%02X" : "0x%04X",
+                static_cast<unsigned>(code));
+  return text + " (status " + number + ")";
 }

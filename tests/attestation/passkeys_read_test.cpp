@@ -1,6 +1,5 @@
 // The token that reads what a key stores: protocol 1 and 2 known answers,
-// the choice by what GetInfo offers, and the PIN sentences, end to end
-// against the simulated key's authenticatorClientPIN.
+// and the sentences a key with canned answers gets on the page.
 #include "attestation/passkeys_read.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +15,7 @@
 #include "cbor/cbor_writer.h"
 #include "credentials/pin_uv_auth.h"
 #include "keyinfo/passkeys_page.h"
+#include "passkeys_sim.h"
 #include "simkey/sim_platform.h"
 #include "transport/ctaphid.h"
 #include "transport/key_device.h"
@@ -92,22 +92,6 @@ TEST(PinUvProtocolKnownAnswers, BothProtocols) {
   }
 }
 
-class PinPrompt : public RecordingPrompt {
- public:
-  bool Confirm(const std::string& text) override {
-    confirms.push_back(text);
-    return true;
-  }
-  bool AskPin(std::string* pin) override {
-    *pin = typed;
-    ++asked;
-    return true;
-  }
-  std::string typed = "1234";
-  int asked = 0;
-  std::vector<std::string> confirms;
-};
-
 std::vector<uint8_t> GetInfo(const char* version, std::vector<std::string> options,
                              std::vector<int> protocols) {
   std::vector<uint8_t> buffer(400);
@@ -131,14 +115,8 @@ std::vector<uint8_t> GetInfo(const char* version, std::vector<std::string> optio
   return buffer;
 }
 
-class PasskeysReadTest : public ::testing::Test {
+class PasskeysReadTest : public PasskeysSimTest {
  protected:
-  void TearDown() override {
-    KeyDevice::Instance().SetPlatform(nullptr);
-    KeyDevice::Instance().SetClock(nullptr);
-    KeyLayerReady = false;
-  }
-
   // A key with PIN 1234 whose credential management holds nothing, or that
   // goes silent when asked for its RPs.
   SimDevice& Plug(uint32_t retries = 8, bool silent = false) {
@@ -155,81 +133,9 @@ class PasskeysReadTest : public ::testing::Test {
            true,
            {{silent ? SimAnswer::Kind::kSilent : SimAnswer::Kind::kReply, {0x2E}}}});
     }
-    KeyDevice::Instance().SetPlatform(nullptr);
-    KeyDevice::Instance().SetClock(nullptr);
-    platform = std::make_unique<SimKeyPlatform>();
-    SimDevice& device = platform->AddDevice(config);
-    KeyDevice::Instance().SetPlatform(platform.get());
-    KeyDevice::Instance().SetClock(&platform->clock());
-    KeyLayerReady = true;
-    KeyEnumerate();
-    KeySelect(0, 0);
-    return device;
+    return PlugConfig(config);
   }
-
-  // The token requests of authenticatorClientPIN: "sub/protocol[/permissions]".
-  static std::string TokenRequests(const SimDevice& device) {
-    std::string text;
-    for (const SimDevice::Message& message : device.receivedMessages) {
-      if (message.command != CTAPHID_CBOR || message.payload.empty() ||
-          message.payload[0] != 0x06) {
-        continue;
-      }
-      const CborView map(message.payload.data() + 1,
-                         static_cast<uint32_t>(message.payload.size() - 1));
-      uint32_t sub = 0, protocol = 0, permissions = 0;
-      map.FindIntKey(2).GetUnsigned(sub);
-      map.FindIntKey(1).GetUnsigned(protocol);
-      if (sub < 5) continue;
-      text += (text.empty() ? "" : " ") + std::to_string(sub) + "/" + std::to_string(protocol);
-      if (map.FindIntKey(9).GetUnsigned(permissions)) text += "/" + std::to_string(permissions);
-    }
-    return text;
-  }
-
-  static std::string Rows(QuillmarkModel& model) {
-    const ReportList& list = PasskeysList(model);
-    std::string rows;
-    for (size_t row = 0; row < list.RowCount(); ++row) {
-      if (row != 0) rows += '|';
-      rows.append(list.Cell(row, 0)).append("=").append(list.Cell(row, 1));
-    }
-    return rows;
-  }
-
-  std::unique_ptr<SimKeyPlatform> platform;
 };
-
-TEST_F(PasskeysReadTest, TokenByWhatTheKeyOffers) {
-  const struct {
-    const char* version;
-    std::vector<std::string> options;
-    std::vector<int> protocols;
-    std::string requests;
-  } cases[] = {
-      {"FIDO_2_0", {"clientPin", "credentialMgmtPreview"}, {}, "5/1"},
-      {"FIDO_2_0", {"clientPin", "credentialMgmtPreview"}, {2}, "5/2"},
-      {"FIDO_2_1", {"clientPin", "credMgmt", "pinUvAuthToken"}, {2, 1}, "9/2/4"},
-      {"FIDO_2_1", {"clientPin", "credMgmt", "pinUvAuthToken", "bioEnroll"}, {1}, "9/1/12"},
-      {"FIDO_2_1",
-       {"clientPin", "credMgmt", "pinUvAuthToken", "perCredMgmtRO", "bioEnroll"},
-       {1, 2},
-       "9/2/64 9/2/8"},
-      // UV first; the key refuses subcommand 6, so the PIN follows.
-      {"FIDO_2_1", {"clientPin", "credMgmt", "pinUvAuthToken", "uv"}, {2}, "6/2/4 9/2/4"},
-  };
-  for (const auto& c : cases) {
-    SimDevice& device = Plug();
-    QuillmarkModel model;
-    model.getInfoAnswer = GetInfo(c.version, c.options, c.protocols);
-    PinPrompt prompt;
-    ReadPasskeys(model, prompt);
-    EXPECT_EQ(TokenRequests(device), c.requests) << c.requests;
-    EXPECT_EQ(PasskeysList(model).Cell(0, 1), "0 stored, 10 more fit") << c.requests;
-    EXPECT_EQ(prompt.asked, 1);
-    EXPECT_EQ(prompt.confirms.size(), c.requests[0] == '6' ? 1u : 0u);
-  }
-}
 
 TEST_F(PasskeysReadTest, SentencesInsteadOfRows) {
   const std::string tips = "|Tips=" + std::string(PASSKEYS_TIPS_TEXT);

@@ -62,7 +62,8 @@ class PasskeysPageTest : public ::testing::Test {
     KeyLayerReady = false;
   }
 
-  std::string Read(const std::vector<SimCborRule>& rules, const StoreFacts& facts) {
+  // `be`: whether a token for the fingerprints was had.
+  std::string Read(const std::vector<SimCborRule>& rules, const StoreFacts& facts, bool be = true) {
     SimKeyPlatform platform;
     SimDeviceConfig config;
     config.cborRules = rules;
@@ -74,7 +75,9 @@ class PasskeysPageTest : public ::testing::Test {
     KeySelect(0, 0);
     const uint8_t token[32] = {1};
     ReportList list;
-    WritePasskeysRows(list, ReadStoredCredentials(facts, {2, token, 32}, {2, token, 32}));
+    WritePasskeysRows(list,
+                      ReadStoredCredentials(facts, {2, token, 32},
+                                            be ? ReadingToken{2, token, 32} : ReadingToken()));
     KeyDevice::Instance().SetPlatform(nullptr);
     std::string rows;
     for (size_t row = 0; row < list.RowCount(); ++row) {
@@ -132,9 +135,8 @@ TEST_F(PasskeysPageTest, StoresGiveTheirRows) {
         Rule(cm, kCredsBegin, {"00" + kCredential}), Rule(cm, kCredsNext, {"33"})},
        "Discoverable credentials=2 stored, 10 more fit|Relying party=example.com (Ex)|" + kAlice +
            "|" + stopped +
-           "the credentials of a relying party: the key answered \"PIN authentication,pinAuth, "
-           "verification "
-           "failed.\"."},
+           "the credentials of a relying party: the key answered PIN authentication,pinAuth, "
+           "verification failed (status 0x33)."},
   };
   for (const Store& store : stores) {
     StoreFacts facts;
@@ -153,6 +155,7 @@ TEST_F(PasskeysPageTest, FingerprintsAndLargeBlobDigest) {
   const std::string array = "81a30141aa0201030a";
   const struct {
     std::string enrollments, blob, rows;
+    bool be = true;
   } cases[] = {
       {"00a107a20141a1026548616e6473",  // wrong: not an array
        "00a1015180"
@@ -165,6 +168,10 @@ TEST_F(PasskeysPageTest, FingerprintsAndLargeBlobDigest) {
       {"2c", "00a1015819" + array + "a8c787c9ad9120f9ebba6f7432a4f34d",
        "Fingerprints=0 enrolled|Fingerprint sensor=touch, 4 samples needed|Large blob "
        "array=25 of 1024 bytes, 1 entries, digest wrong"},
+      {"00a10781a20141a1026548616e6473", "00a1015819" + array + "a8c787c9ad9120f9ebba6f7432a4f34c",
+       "Fingerprint sensor=touch, 4 samples needed|Large blob array=25 of 1024 bytes, 1 entries, "
+       "digest OK|Stopped=The fingerprints were not listed: the key gave no token for them.",
+       false},
   };
   for (const auto& c : cases) {
     const std::vector<SimCborRule> rules = {
@@ -176,7 +183,7 @@ TEST_F(PasskeysPageTest, FingerprintsAndLargeBlobDigest) {
          {{SimAnswer::Kind::kReply, HexBytes(c.enrollments)}}},
         {{0x0C}, false, {{SimAnswer::Kind::kReply, HexBytes(c.blob)}}},
     };
-    EXPECT_EQ(Read(rules, facts), c.rows) << c.enrollments;
+    EXPECT_EQ(Read(rules, facts, c.be), c.rows) << c.enrollments;
   }
 }
 
