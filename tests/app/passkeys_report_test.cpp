@@ -1,5 +1,7 @@
 // --passkeys: the "Passkeys" page read after the refresh, with the PIN from
 // standard input or the terminal, end to end against the simulated key.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,7 +36,8 @@ std::string KeyProfile(uint32_t goneAfterReports = 0) {
   credential.userId = {0x0A, 0x0B};
   credential.userName = "alice";
   config.credentials.push_back(credential);
-  const std::string path = ::testing::TempDir() + "passkeys-key.json";
+  const std::string path =
+      ::testing::TempDir() + std::to_string(::getpid()) + "-" + "passkeys-key.json";
   std::ofstream(path) << SimProfileJson({config}, "");
   return path;
 }
@@ -144,8 +147,8 @@ TEST(PasskeysReportTest, RecordHoldsTheRefreshAlone) {
   const std::string key = KeyProfile();
   std::string records[2];
   for (int withPasskeys = 0; withPasskeys < 2; ++withPasskeys) {
-    const std::string path =
-        ::testing::TempDir() + "passkeys-record" + std::to_string(withPasskeys);
+    const std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "-" +
+                             "passkeys-record" + std::to_string(withPasskeys);
     std::filesystem::remove(path);
     std::vector<std::string> args = {"--simulate", key, "--record", path};
     if (withPasskeys) args.insert(args.end(), {"--passkeys", "--pin-stdin"});
@@ -169,7 +172,7 @@ TEST(PasskeysReportTest, CommandLineRules) {
     const char* error;
   } cases[] = {
       {{"--passkeys"}, "--passkeys needs --report"},
-      {{"--report", "--pin-stdin"}, "--pin-stdin needs --fetch or --passkeys"},
+      {{"--report", "--pin-stdin"}, "--pin-stdin needs --fetch, --passkeys or --policy"},
       {{"--report", "--passkeys", "--pin-stdin"}, ""},
       {{"--report", "--fetch", "u2f", "--pin-stdin"}, ""},
   };

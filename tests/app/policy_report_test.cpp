@@ -1,5 +1,7 @@
 // Keys checked against policies through `--report --policy`, end to end
 // against the simulated key with metadata files the test signs.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -177,7 +179,8 @@ TEST_F(PolicyReportTest, PasskeysAreReadWithThePinFromStandardInput) {
 
 TEST_F(PolicyReportTest, ABadPolicyEndsTheRunBeforeTheKey) {
   const std::string policy = WriteTestFile("bad.json", R"({"models": [{"minFirmware": "1"}]})");
-  const std::string inventory = ::testing::TempDir() + "never.jsonl";
+  const std::string inventory =
+      ::testing::TempDir() + std::to_string(::getpid()) + "-" + "never.jsonl";
   const PolicyRun run = Report({"--simulate", "--policy", policy, "--inventory", inventory});
   EXPECT_EQ(run.status, EXIT_BAD_ARGUMENTS);
   EXPECT_NE(run.err.find("/models/0"), std::string::npos) << run.err;
@@ -186,7 +189,8 @@ TEST_F(PolicyReportTest, ABadPolicyEndsTheRunBeforeTheKey) {
 }
 
 TEST_F(PolicyReportTest, InventoryLineAndItsSummary) {
-  const std::string inventory = ::testing::TempDir() + "keys.jsonl";
+  const std::string inventory =
+      ::testing::TempDir() + std::to_string(::getpid()) + "-" + "keys.jsonl";
   std::remove(inventory.c_str());
   std::vector<std::string> args = Args(Json::object(), {{"pin", "not set"}});
   args.insert(args.end(), {"--inventory", inventory});

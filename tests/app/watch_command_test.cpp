@@ -4,6 +4,8 @@
 #include "simkey/sim_platform.h"
 #include "transport/key_device.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -27,7 +29,7 @@ void EnsureCoreApplication() {
 }
 
 std::string TestFile(const std::string& name, const std::string& text) {
-  const std::string path = ::testing::TempDir() + name;
+  const std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "-" + name;
   std::ofstream(path) << text;
   return path;
 }
@@ -44,7 +46,8 @@ TEST(WatchCommandTest, TwoKeysOneAfterTheOtherThenTheInterrupt) {
   SimKeyPlatform platform;
   KeyDevice::Instance().SetPlatform(&platform);
   KeyDevice::Instance().SetClock(&platform.clock());
-  const std::string inventory = ::testing::TempDir() + "watch.jsonl";
+  const std::string inventory =
+      ::testing::TempDir() + std::to_string(::getpid()) + "-" + "watch.jsonl";
   std::remove(inventory.c_str());
   const std::string policy = TestFile("watch-policy.json", R"({"pin": "not set"})");
   const CommandLine line =
