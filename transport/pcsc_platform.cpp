@@ -149,7 +149,7 @@ void PcscPlatform::Disconnect(CardHandle handle) {
   SCardDisconnect(static_cast<SCARDHANDLE>(handle), SCARD_LEAVE_CARD);
 }
 
-bool PcscWatcher::Start(std::function<void()> changed) {
+bool PcscWatcher::Start(std::function<void(const std::string& reader, bool present)> changed) {
   Stop();
   if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_) != SCARD_S_SUCCESS) {
     return false;
@@ -215,23 +215,20 @@ void PcscWatcher::Run() {
       relist = true;
       continue;
     }
-    bool cardChanged = false;
     for (size_t i = 0; i + 1 < states.size(); ++i) {
       SCARD_READERSTATE& state = states[i];
       if ((state.dwEventState & SCARD_STATE_CHANGED) == 0) continue;
       const DWORD kCard = SCARD_STATE_PRESENT | SCARD_STATE_EMPTY;
-      if ((state.dwEventState & kCard) != (state.dwCurrentState & kCard)) cardChanged = true;
+      if ((state.dwEventState & kCard) != (state.dwCurrentState & kCard) && !initial && changed_) {
+        changed_(names[i], (state.dwEventState & SCARD_STATE_PRESENT) != 0);
+      }
       if ((state.dwEventState & (SCARD_STATE_UNKNOWN | SCARD_STATE_UNAVAILABLE)) != 0) {
         relist = true;
       }
       state.dwCurrentState = state.dwEventState & ~SCARD_STATE_CHANGED;
     }
-    SCARD_READERSTATE& pnp = states.back();
-    if ((pnp.dwEventState & SCARD_STATE_CHANGED) != 0) {
-      relist = true;
-      cardChanged = true;
-    }
-    if (cardChanged && !initial && changed_) changed_();
+    // A reader that came or went: listed again, its card told on the next round.
+    if ((states.back().dwEventState & SCARD_STATE_CHANGED) != 0) relist = true;
     initial = false;
   }
 }

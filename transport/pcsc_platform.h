@@ -37,8 +37,9 @@ class PcscPlatform final : public CardPlatform {
 int PcscResult(LONG result);
 
 // Follows readers and cards on a thread of its own: `changed` is called on
-// that thread after every change of a reader's card, and when a reader comes
-// or goes. Stop() cancels the wait and joins the thread.
+// that thread with the reader and whether a card is on it, after every change
+// of a reader's card and for a reader that arrived. Stop() cancels the wait
+// and joins the thread.
 class PcscWatcher {
  public:
   PcscWatcher() = default;
@@ -47,13 +48,13 @@ class PcscWatcher {
   PcscWatcher& operator=(const PcscWatcher&) = delete;
 
   // False when the service cannot be reached.
-  bool Start(std::function<void()> changed);
+  bool Start(std::function<void(const std::string& reader, bool present)> changed);
   void Stop();
 
  private:
   void Run();
 
-  std::function<void()> changed_;
+  std::function<void(const std::string& reader, bool present)> changed_;
   SCARDCONTEXT context_ = 0;
   std::atomic<bool> stopping_{false};
   std::thread thread_;
