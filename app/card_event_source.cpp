@@ -1,12 +1,11 @@
 #include "app/card_event_source.h"
 
+#include "app/card_readers.h"
 #include "app/device_change.h"
 
 bool CardEventSource::Start() {
   return watcher_.Start([this](const std::string& reader, bool present) {
-    // Long enough for the handler, which takes shorter paths for noise.
-    const QString path = QStringLiteral("\\\\?\\PCSC#") + QString::fromStdString(reader) +
-                         QStringLiteral("#{card reader}");
+    const QString path = QString::fromStdString(CardEventPath(reader));
     const quint32 type = present ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
     QMetaObject::invokeMethod(
         this, [this, type, path] { emit deviceEvent(type, path); }, Qt::QueuedConnection);

@@ -60,3 +60,8 @@ void AppendCardListJson(nlohmann::ordered_json& list, const std::vector<CardList
     list.push_back(std::move(item));
   }
 }
+
+std::string CardEventPath(const std::string& reader) {
+  // Long enough for the handler, which takes shorter paths for noise.
+  return "\\\\?\\PCSC#" + reader + "#{card reader}";
+}

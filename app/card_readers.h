@@ -30,3 +30,7 @@ int ListCardReaders(CardPlatform& cards, std::vector<CardListEntry>& out);
 std::string FormatCardListText(const std::vector<CardListEntry>& entries);
 // The readers as objects of the --list --json array.
 void AppendCardListJson(nlohmann::ordered_json& list, const std::vector<CardListEntry>& entries);
+
+// The path of the device-change message for a card laid on or taken off
+// `reader`: it carries no ids, so the refresh takes the first key.
+std::string CardEventPath(const std::string& reader);
