@@ -3,14 +3,17 @@
 #include <ostream>
 #include <vector>
 
+#include "app/card_readers.h"
 #include "app/command_line.h"
 
+#include "transport/card_session.h"
 #include "transport/key_device.h"
 #include "transport/network_platform.h"
 
 DeviceChoice::DeviceChoice() = default;
 
 DeviceChoice::~DeviceChoice() {
+  if (usesCards_) KeyDevice::Instance().SetCardPlatform(nullptr);
   if (!active_) return;
   KeyDevice& key = KeyDevice::Instance();
   key.SetNamedDevice(nullptr);
@@ -36,6 +39,7 @@ std::string DeviceChoice::Line(const std::string& reason) const {
 
 std::string DeviceChoice::CheckReachable() const {
   if (!active_) return std::string();
+  if (name_.kind == DeviceName::Kind::kPcsc) return CardProblem(false);
   HidPlatform& hid = KeyDevice::Instance().platform();
   if (network_) {
     int error = 0;
@@ -66,6 +70,7 @@ std::string DeviceChoice::Unreached() const {
   if (network_ && !network_->answered() && !network_->failure().empty()) {
     return Line(network_->failure());
   }
+  if (key.selected.IsEmpty() && name_.kind == DeviceName::Kind::kPcsc) return CardProblem(true);
   if (key.selected.IsEmpty()) {
     // Access problems have their own message.
     if (!key.deniedPaths.empty()) return std::string();
@@ -76,6 +81,7 @@ std::string DeviceChoice::Unreached() const {
 }
 
 bool StartDeviceChoice(const CommandLine& line, DeviceChoice& chosen, std::ostream& err) {
+  StartCardReaders(line, chosen);
   if (line.device.empty()) return true;
   DeviceName name;
   std::string problem;
@@ -88,4 +94,37 @@ bool StartDeviceChoice(const CommandLine& line, DeviceChoice& chosen, std::ostre
   if (unreachable.empty()) return true;
   err << "quillmark: " << unreachable << "\n";
   return false;
+}
+
+void DeviceChoice::UseCards(CardPlatform& cards) {
+  usesCards_ = true;
+  KeyDevice::Instance().SetCardPlatform(&cards);
+}
+
+int DeviceChoice::UnreachableExitCode() const {
+  return ambiguous_ ? EXIT_BAD_ARGUMENTS : EXIT_NO_KEY;
+}
+
+std::string DeviceChoice::CardProblem(bool afterRefresh) const {
+  CardPlatform* cards = KeyDevice::Instance().cardPlatform();
+  if (cards == nullptr) return Line("card readers are not used with a simulated key");
+  std::vector<CardReader> readers;
+  const int listed = cards->ListReaders(readers);
+  if (listed == CARD_NO_SERVICE) return Line("the pcscd service is not running");
+  if (listed != CARD_OK) return Line("the card readers cannot be listed");
+  const std::vector<std::string> named = CardReadersNamed(readers, name_.host);
+  if (named.empty()) return Line("no card reader's name starts with \"" + name_.host + "\"");
+  if (named.size() > 1) {
+    ambiguous_ = true;
+    std::string all;
+    for (size_t i = 0; i < named.size(); ++i) {
+      all += std::string(i == 0 ? "" : i + 1 == named.size() ? " and " : ", ") + "\"" +
+             named[i] + "\"";
+    }
+    return Line("the readers " + all + " all start with \"" + name_.host + "\"");
+  }
+  for (const CardReader& reader : readers) {
+    if (reader.name == named.front() && !reader.present) return Line("no card on the reader");
+  }
+  return afterRefresh ? Line("the card did not answer as a FIDO authenticator") : std::string();
 }

@@ -9,6 +9,7 @@
 
 #include "transport/device_name.h"
 
+class CardPlatform;
 class NetworkPlatform;
 
 class DeviceChoice {
@@ -23,6 +24,11 @@ class DeviceChoice {
   void Start(const DeviceName& name);
   bool active() const { return active_; }
   bool network() const { return network_ != nullptr; }
+  // Cards on readers join the keys for as long as this object lives.
+  void UseCards(CardPlatform& cards);
+  // The exit code for a device that cannot be reached: a reader prefix that
+  // two readers share is a bad argument, anything else no key.
+  int UnreachableExitCode() const;
 
   // Before any refresh: a line saying why the device cannot be reached
   // (nothing listens at a TCP address, the UDP reply port is taken, no
@@ -37,10 +43,14 @@ class DeviceChoice {
 
  private:
   std::string Line(const std::string& reason) const;
+  // Why the reader named pcsc:... holds no FIDO card, or empty.
+  std::string CardProblem(bool afterRefresh) const;
 
   bool active_ = false;
   DeviceName name_;
   std::unique_ptr<NetworkPlatform> network_;
+  bool usesCards_ = false;
+  mutable bool ambiguous_ = false;
 };
 
 struct CommandLine;

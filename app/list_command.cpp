@@ -84,7 +84,8 @@ std::string FormatKeyListText(const std::vector<KeyListEntry>& entries, KeyKeepi
   return out;
 }
 
-std::string FormatKeyListJson(const std::vector<KeyListEntry>& entries, KeyKeeping keeping) {
+std::string FormatKeyListJson(const std::vector<KeyListEntry>& entries, KeyKeeping keeping,
+                              const std::vector<CardListEntry>& readers) {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const KeyListEntry& entry : entries) {
     const HidInterface& facts = entry.facts;
@@ -109,6 +110,7 @@ std::string FormatKeyListJson(const std::vector<KeyListEntry>& entries, KeyKeepi
         problem.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(problem);
     list.push_back(std::move(item));
   }
+  AppendCardListJson(list, readers);
   // Bytes that are not UTF-8 become U+FFFD rather than an exception.
   return list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
@@ -148,6 +150,13 @@ int RunListCommand(const CommandLine& line, std::ostream& out, std::ostream& err
     // A network authenticator is listed alone; a path or ids mark the key kept.
     chosen.Start(name);
   }
+  StartCardReaders(line, chosen);
+  if (name.kind == DeviceName::Kind::kPcsc && !line.device.empty()) {
+    if (const std::string problem = chosen.CheckReachable(); !problem.empty()) {
+      err << "quillmark: " << problem << "\n";
+      return chosen.UnreachableExitCode();
+    }
+  }
   const AllVendorsScope allVendors(line.allVendors);
 
   std::vector<KeyListEntry> entries;
@@ -156,14 +165,21 @@ int RunListCommand(const CommandLine& line, std::ostream& out, std::ostream& err
     return EXIT_NO_KEY;
   }
   const KeyKeeping keeping = CurrentKeeping();
-  out << (line.json ? FormatKeyListJson(entries, keeping) : FormatKeyListText(entries, keeping));
+  std::vector<CardListEntry> readers;
+  bool cardShown = false;
+  if (CardPlatform* cards = KeyDevice::Instance().cardPlatform()) {
+    if (ListCardReaders(*cards, readers) == CARD_NO_SERVICE) err << CARD_NO_SERVICE_TEXT << "\n";
+    for (const CardListEntry& reader : readers) cardShown = cardShown || !reader.applet.empty();
+  }
+  out << (line.json ? FormatKeyListJson(entries, keeping, readers)
+                    : FormatKeyListText(entries, keeping) + FormatCardListText(readers));
   if (name.kind == DeviceName::Kind::kHidPath && !line.device.empty()) {
     if (const std::string missing = NamedPathProblem(name.path, entries); !missing.empty()) {
       err << "quillmark: " << missing << "\n";
       return EXIT_NO_KEY;
     }
   }
-  if (entries.empty()) {
+  if (entries.empty() && !cardShown) {
     err << "quillmark: " << NoKeyMessage({}) << "\n";
     return EXIT_NO_KEY;
   }

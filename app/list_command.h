@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/card_readers.h"
 #include "app/command_line.h"
 #include "transport/key_list.h"
 
@@ -15,7 +16,9 @@ enum class KeyKeeping { kMakerFilter, kEveryMaker, kNamedDevice };
 
 std::string FormatKeyListText(const std::vector<KeyListEntry>& entries, KeyKeeping keeping);
 // An array of objects with every field spelled out.
-std::string FormatKeyListJson(const std::vector<KeyListEntry>& entries, KeyKeeping keeping);
+// The card readers follow the HID interfaces, with "path" "pcsc:NAME".
+std::string FormatKeyListJson(const std::vector<KeyListEntry>& entries, KeyKeeping keeping,
+                              const std::vector<CardListEntry>& readers = {});
 
 // A text from a device made safe for one line of output: backslashes and
 // double quotes escaped, control characters as \xNN.

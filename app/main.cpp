@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   SimulatedPlatform simulated;
   if (!StartSimulatedPlatform(line, simulated, std::cerr)) return EXIT_BAD_ARGUMENTS;
   DeviceChoice chosen;
-  if (!StartDeviceChoice(line, chosen, std::cerr)) return EXIT_NO_KEY;
+  if (!StartDeviceChoice(line, chosen, std::cerr)) return chosen.UnreachableExitCode();
   // The window's entry "Show keys of every maker" starts checked.
   if (line.allVendors) KeyDevice::Instance().SetAllVendors(true);
   CQuillmarkApp app(argc, argv);

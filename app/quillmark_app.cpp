@@ -1,5 +1,6 @@
 #include "app/quillmark_app.h"
 
+#include "app/card_event_source.h"
 #include "app/device_event_source.h"
 #include "app/program_version.h"
 #include "app/qt_opener.h"
@@ -44,6 +45,13 @@ int CQuillmarkApp::InitInstance(bool followDevices, const MetadataOptions& metad
   services.metadata.options = metadata;
   services.geometry = &geometry;
   if (followDevices && deviceEvents.Start()) services.deviceEvents = &deviceEvents;
+  // Cards on readers come through the same messages as USB keys.
+  CardEventSource cardEvents;
+  if (followDevices && cardEvents.Start()) {
+    QObject::connect(&cardEvents, &CardEventSource::deviceEvent, &deviceEvents,
+                     &DeviceEventSource::deviceEvent);
+    services.deviceEvents = &deviceEvents;
+  }
 
   CQuillmarkDlg dialog(services);
   dialog.exec();

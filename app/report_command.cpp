@@ -38,7 +38,7 @@ int RunReportCommand(const CommandLine& line, bool securityKeyInfoSwitch, std::i
   }
 
   DeviceChoice chosen;
-  if (!StartDeviceChoice(line, chosen, err)) return EXIT_NO_KEY;
+  if (!StartDeviceChoice(line, chosen, err)) return chosen.UnreachableExitCode();
   const AllVendorsScope allVendors(line.allVendors);
 
   QuillmarkModel model;

@@ -68,7 +68,11 @@ void ClearDetailsPage(QuillmarkModel& model) { DetailsList(model).Clear(); }
 void ShowDetailsPage(QuillmarkModel& model, const DetailsFacts& facts) {
   ReportList& list = DetailsList(model);
   list.Clear();
-  if (facts.init.known) {
+  if (facts.card != nullptr) {
+    list.AppendRow("ATR", UpperHex(facts.card->atr));
+    list.AppendRow("Protocol", CardProtocolText(facts.card->protocol));
+    list.AppendRow("Extended APDUs", facts.card->extended ? "yes" : "no");
+  } else if (facts.init.known) {
     list.AppendRow("CTAPHID protocol", std::to_string(facts.init.protocolVersion));
     list.AppendRow("Device version", std::to_string(facts.init.majorVersion) + "." +
                                          std::to_string(facts.init.minorVersion) + "." +

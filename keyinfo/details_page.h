@@ -1,6 +1,7 @@
 // The "Details" page: what the key says about itself beyond the seed's pages.
 // Its rows, in order: the facts of the channel allocation ("CTAPHID protocol",
-// "Device version", "Capabilities"), one row per GetInfo member in the key's
+// "Device version", "Capabilities"; for a card "ATR", "Protocol", "Extended
+// APDUs"), one row per GetInfo member in the key's
 // order, the PIN and UV retries, then the whole GetInfo answer in hex and in
 // diagnostic notation.
 #pragma once
@@ -9,6 +10,7 @@
 #include <cstdint>
 
 #include "keyinfo/quillmark_model.h"
+#include "transport/card_session.h"
 #include "transport/key_init_facts.h"
 
 inline constexpr char DETAILS_PAGE_CAPTION[] = "Details";
@@ -31,6 +33,9 @@ struct KeyRetries {
 
 struct DetailsFacts {
   KeyInitFacts init;
+  // A card on a reader has no channel allocation: its ATR, protocol and APDU
+  // form stand in that place. Null for a HID interface.
+  const CardFacts* card = nullptr;
   // The GetInfo answer without its status byte; null when there is none.
   const uint8_t* getInfo = nullptr;
   size_t getInfoLength = 0;

@@ -79,6 +79,7 @@ void FillDetailsPage(QuillmarkModel& model, const uint8_t* getInfo, uint32_t len
                      uint32_t capacity) {
   DetailsFacts facts;
   facts.init = KeyDevice::Instance().initFacts;
+  if (const CardSession* card = KeyDevice::Instance().selectedCard()) facts.card = &card->facts();
   // The CTAP wrapper leaves the length as it was when the answer is the
   // status byte alone; a real answer never fills the refresh's buffer, since
   // a reply holds fewer bytes than that buffer has.

@@ -21,10 +21,15 @@ const char* const KEY_DID_NOT_ANSWER_TEXT =
     "The key did not answer. Unplug it and plug it in again.";
 const char* const KEY_REMOVED_TEXT = "The key was removed or stopped answering.";
 const char* const KEY_CONNECTION_LOST_TEXT = "The connection to the key was lost.";
+const char* const KEY_CARD_UNKNOWN_TEXT = "not known over a card reader";
+const char* const KEY_CARD_REMOVED_TEXT = "The card was taken off the reader or stopped answering.";
 
 std::string KeyStoppedText(const QuillmarkModel& model) {
   if (!model.keyDidNotAnswer) return std::string();
   const DeviceName* named = KeyDevice::Instance().namedDevice();
+  if (KeyDevice::Instance().selected.card) {
+    return model.keyLinkLost ? KEY_CARD_REMOVED_TEXT : KEY_DID_NOT_ANSWER_TEXT;
+  }
   if (named != nullptr && named->network()) {
     if (model.keyLinkLost) return KEY_CONNECTION_LOST_TEXT;
     return "The authenticator at " + named->path + " did not answer.";
@@ -107,9 +112,10 @@ void RefreshSelectedKey(QuillmarkModel& model, const std::function<void()>& sele
 
   ReportList& list = model.infoList;
   list.AppendRow("Device name", device.productName);
-  list.AppendRow("VID", Hex4(device.vendorId));
-  list.AppendRow("PID", Hex4(device.productId));
-  list.AppendRow("Firmware Version", device.version);
+  // A reader tells nothing of the card's maker or firmware.
+  list.AppendRow("VID", device.card ? KEY_CARD_UNKNOWN_TEXT : Hex4(device.vendorId));
+  list.AppendRow("PID", device.card ? KEY_CARD_UNKNOWN_TEXT : Hex4(device.productId));
+  list.AppendRow("Firmware Version", device.card ? KEY_CARD_UNKNOWN_TEXT : device.version);
 
   static const AppletRow kBeforeSeparator[] = {
       {QueryIdentify, "IDentify", RowRule::kTextNotEmpty},
@@ -149,7 +155,8 @@ void RefreshSelectedKey(QuillmarkModel& model, const std::function<void()>& sele
     const uint8_t* getInfoAnswer = nullptr;
     if (KeySendCbor(getInfo, sizeof getInfo, response, &responseLength) == 0) {
       ShowGetInfo(model, CborView(response, responseLength));
-      ShowHardwareInfo(model);
+      // The maker's hardware record is asked for over USB only.
+      if (!device.card) ShowHardwareInfo(model);
       getInfoAnswer = response;
       ResetPasskeysPage(model);
     }

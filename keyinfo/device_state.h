@@ -12,6 +12,8 @@ extern const char* const KEY_DID_NOT_ANSWER_TEXT;
 extern const char* const KEY_REMOVED_TEXT;
 // The same for a network authenticator whose connection failed.
 extern const char* const KEY_CONNECTION_LOST_TEXT;
+extern const char* const KEY_CARD_UNKNOWN_TEXT;
+extern const char* const KEY_CARD_REMOVED_TEXT;
 
 // Why the last refresh of `model` gave up on its key, in one sentence for the
 // kind of key it was (a network authenticator is named by its address), or

@@ -21,3 +21,9 @@ std::string LowerHex(const uint8_t* bytes, size_t count, size_t limit) {
   }
   return text;
 }
+
+std::string UpperHex(const std::vector<uint8_t>& bytes) {
+  std::string text(bytes.size() * 2, '\0');
+  HexEncode(text.data(), text.size(), bytes.data(), bytes.size());
+  return text;
+}

@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   python3 python3-fido2 libfido2-dev
-  vsmartcard-vpcd python3-pyscard
+  libpcsclite-dev pcscd vsmartcard-vpcd python3-pyscard
 )
 if [ "${1:-}" = packaging ]; then
   packages+=(lintian appstream desktop-file-utils man-db groff-base gzip)

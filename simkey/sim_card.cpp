@@ -103,6 +103,9 @@ std::vector<uint8_t> SimCard::Dispatch(const ApduCommand& command,
                                        const std::vector<uint8_t>& raw) {
   if (IsFidoSelect(command)) {
     selected_ = true;
+    // The applets behind it follow the selection as over USB: a version
+    // request now asks the FIDO applet.
+    answers_.AnswerApdu(config_, raw);
     return Text(config_.card.u2fOnly ? "U2F_V2" : "FIDO_2_0", APDU_SW_OK);
   }
   if (command.cla == NFCCTAP_CLA &&

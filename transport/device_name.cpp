@@ -139,6 +139,11 @@ bool ParseDeviceName(const std::string& text, DeviceName& out, std::string& erro
   if (text.rfind("udp:", 0) == 0 || text.rfind("tcp:", 0) == 0) {
     name.kind = text[0] == 'u' ? DeviceName::Kind::kUdp : DeviceName::Kind::kTcp;
     if (!ParseNetwork(text, name, error)) return false;
+  } else if (text.rfind("pcsc:", 0) == 0) {
+    name.kind = DeviceName::Kind::kPcsc;
+    name.path = text;
+    name.host = text.substr(5);
+    if (name.host.empty()) return Fail(error, text, "the reader's name is missing");
   } else if (!text.empty() && text[0] == '/') {
     name.kind = DeviceName::Kind::kHidPath;
     name.path = text;
@@ -167,5 +172,7 @@ const char* DeviceNameGrammar() {
          "  tcp:HOST:PORT[,vid=XXXX,pid=XXXX]  a network authenticator taking each\n"
          "      packet after its length in two bytes, high byte first\n"
          "  /dev/hidrawN                       a HID interface by its path\n"
-         "  VID:PID                            the key with these hexadecimal ids";
+         "  VID:PID                            the key with these hexadecimal ids\n"
+         "  pcsc:READER                        the FIDO card on the card reader of that\n"
+         "      name as --list prints it, or of a prefix that only one reader has";
 }

@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "transport/card_platform.h"
 #include "transport/device_name.h"
 #include "transport/hid_platform.h"
 #include "transport/key_clock.h"
@@ -49,6 +51,8 @@ using KeyExchangeObserver = std::function<void(const KeyExchangeOutcome&)>;
 // The gate that the first refresh opens; nothing closes it.
 extern bool KeyLayerReady;
 
+class CardSession;
+
 struct KeyVendorFilterRow {
   uint32_t vendorId;
   uint32_t productId;  // 0: any product of the vendor
@@ -77,6 +81,9 @@ class KeyDevice {
   // The last exchange failed because the link did: the key was pulled out or
   // its connection closed, and every further request would fail too.
   bool lastExchangeLinkLost = false;
+  // Of the last enumeration's card readers: CARD_NO_SERVICE when pcscd was
+  // not running, CARD_OK otherwise (also without a card platform).
+  int cardStatus = 0;
 
   int Enumerate();
   // Sends one message on the selected interface and reassembles its reply.
@@ -99,6 +106,13 @@ class KeyDevice {
     if (waitHook_) waitHook_();
   }
   HidPlatform& platform();
+  // Cards on readers: enumeration adds the FIDO cards after the HID
+  // interfaces, unless the user named a key that is not a card. Null: none.
+  void SetCardPlatform(CardPlatform* cards);
+  CardPlatform* cardPlatform() const { return cards_; }
+  // The session of the selected card; null when a HID interface or nothing
+  // is selected.
+  const CardSession* selectedCard() const;
   KeyClock& clock() { return *clock_; }
 
   // A key named by the user: enumeration then keeps exactly the interfaces
@@ -125,7 +139,13 @@ class KeyDevice {
   int ExchangeOnSelected(const uint8_t* request, size_t requestLength, uint8_t* reply,
                          uint32_t* replyLength, uint8_t command);
 
+  void EnumerateCards();
+  int ExchangeOnCard(const uint8_t* request, size_t requestLength, uint8_t* reply,
+                     uint32_t* replyLength, uint8_t command);
+
   HidPlatform* platform_ = nullptr;
+  CardPlatform* cards_ = nullptr;
+  std::vector<std::unique_ptr<CardSession>> cardSessions_;
   KeyClock* clock_;
   std::function<void()> waitHook_;
   KeyExchangeObserver observer_;

@@ -21,8 +21,12 @@ struct KeyDeviceInfo {
   KeyHandle readHandle = KEY_INVALID_HANDLE;
   KeyHandle writeHandle = KEY_INVALID_HANDLE;
   std::string path;  // the platform's device path, for messages
+  // A FIDO card on a reader ("pcsc:" and the reader's name as path, the
+  // reader's name as product, ids unknown): the handles number its session.
+  bool card = false;
 
   bool IsEmpty() const {
+    if (card) return readHandle == KEY_INVALID_HANDLE;
     return vendorId == 0 || productId == 0 || readHandle == KEY_INVALID_HANDLE ||
            writeHandle == KEY_INVALID_HANDLE;
   }

@@ -113,6 +113,7 @@ int KeyDevice::Exchange(const uint8_t* request, int requestLength, uint8_t* repl
 
 int KeyDevice::ExchangeOnSelected(const uint8_t* request, size_t length, uint8_t* reply,
                                   uint32_t* replyLength, uint8_t command) {
+  if (selected.card) return ExchangeOnCard(request, length, reply, replyLength, command);
   const KeyHandle readHandle = selected.readHandle;
   const KeyHandle writeHandle = selected.writeHandle;
   HidPlatform& hid = platform();

@@ -29,8 +29,9 @@ void KeyExchangeLog::Stop() {
   key.SetExchangeObserver(nullptr);
   device_ = key.selected;
   initFacts_ = key.initFacts;
-  if (!device_.IsEmpty() && !key.platform().GetReportLengths(
-                                device_.writeHandle, &inputReportLength_, &outputReportLength_)) {
+  if (!device_.IsEmpty() && !device_.card &&
+      !key.platform().GetReportLengths(device_.writeHandle, &inputReportLength_,
+                                       &outputReportLength_)) {
     inputReportLength_ = 0;
     outputReportLength_ = 0;
   }

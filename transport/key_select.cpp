@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "transport/card_session.h"
 #include "transport/hidapi_platform.h"
 #include "transport/key_device.h"
 #include "transport/utf8_bound.h"
@@ -51,11 +52,13 @@ void KeyDevice::Close() {
   if (!devices.empty()) {
     HidPlatform& hid = platform();
     for (KeyDeviceInfo& info : devices) {
+      if (info.card) continue;
       if (info.readHandle != KEY_INVALID_HANDLE) hid.Close(info.readHandle);
       if (info.writeHandle != KEY_INVALID_HANDLE) hid.Close(info.writeHandle);
     }
   }
   devices.clear();
+  cardSessions_.clear();
 }
 
 int KeyDevice::Enumerate() {
@@ -68,7 +71,7 @@ int KeyDevice::Enumerate() {
 
   HidPlatform& hid = platform();
   std::vector<HidInterface> present;
-  if (!hid.Enumerate(present)) return 0;
+  if (!hid.Enumerate(present)) present.clear();
 
   for (const HidInterface& facts : present) {
     // The facts come without opening the interface; only the ones the filter
@@ -103,6 +106,7 @@ int KeyDevice::Enumerate() {
     info.path = facts.path;
     devices.push_back(std::move(info));
   }
+  EnumerateCards();
   return openedCount;
 }
 
