@@ -6,6 +6,7 @@
 #include <iosfwd>
 
 #include "app/command_line.h"
+#include "attestation/user_prompt.h"
 #include "keyinfo/quillmark_model.h"
 #include "metadata/utc_date.h"
 #include "policy/policy_file.h"
