@@ -111,6 +111,16 @@ Json ByteList(const std::vector<uint8_t>& bytes) {
   return list;
 }
 
+Json Card(const SimCardOptions& c) {
+  const SimCardOptions base;
+  Json out = Json::object();
+  if (!c.atr.empty()) out["atr"] = SimHexText(c.atr);
+  IfChanged(out, "shortApdusOnly", c.shortApdusOnly, base.shortApdusOnly);
+  IfChanged(out, "keepAlives", c.keepAlives, base.keepAlives);
+  IfChanged(out, "u2fOnly", c.u2fOnly, base.u2fOnly);
+  return out;
+}
+
 Json Device(const SimDeviceConfig& d) {
   const SimDeviceConfig base;
   Json out = Json::object();
@@ -144,6 +154,7 @@ Json Device(const SimDeviceConfig& d) {
   const Json u2f = U2f(d.u2f, d.u2fMaterial);
   if (!u2f.empty()) out["u2f"] = u2f;
   IfChanged(out, "misbehave", d.misbehave, base.misbehave, Misbehaviour(d.misbehave));
+  IfChanged(out, "card", d.card, base.card, Card(d.card));
   SimWriteStoreFields(d, out);
 
   Json apdu = Json::object();

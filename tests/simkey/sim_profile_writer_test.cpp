@@ -43,6 +43,7 @@ TEST(SimProfileWriterTest, EveryKindOfRuleAndFieldReadsBackTheSame) {
       "u2f": { "pieces": 4, "extendedFormStatus": "6700", "registerAnswerMs": 0,
                "certificate": "3082CC", "privateKey": "0202020202020202020202020202020202020202020202020202020202020202" },
       "misbehave": { "zeroLengthReports": 2, "ctaphidError": "0b", "readFails": true },
+      "card": { "atr": "3B8001", "shortApdusOnly": true, "keepAlives": 2, "u2fOnly": true },
       "apdu": { "80e2800005dfff02800100": ["01 9000", "silent", "broken", "029000"],
                 "00A4*": "6A82", "*": "" },
       "cbor": { "04": "00A0", "06A201010207": ["0003", "broken"], "06A2*": "silent", "*": "01" }
