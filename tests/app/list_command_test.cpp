@@ -1,6 +1,7 @@
 // `quillmark --list` and `--all-vendors`, end to end against simulated keys.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -139,3 +140,17 @@ TEST(ListCommandTest, AllVendorsShowsAKeyOfAnotherMakerInTheReport) {
 }
 
 }  // namespace
+
+// Without the smart-card service the list of HID keys goes on, and says so
+// once. The client library is pointed at a socket nobody listens on, so a
+// pcscd running on this machine is never asked.
+TEST(ListCommandTest, NoCardServiceIsSaidOnceAndTheUsbListGoesOn) {
+  const std::string socket = ::testing::TempDir() + "no-pcscd-here/pcscd.comm";
+  ASSERT_EQ(::setenv("PCSCLITE_CSOCK_NAME", socket.c_str(), 1), 0);
+  const CommandRun run = Command({"--list"});
+  const std::string line = "pcsc: the pcscd service is not running\n";
+  const size_t first = run.err.find(line);
+  ASSERT_NE(first, std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find(line, first + 1), std::string::npos) << run.err;
+  EXPECT_TRUE(run.status == 0 || run.status == 1) << run.status;
+}
