@@ -25,7 +25,10 @@ void CardSession::Close() {
 void CardSession::UseForm(ApduForm form) {
   const auto transmit = [this](const std::vector<uint8_t>& command,
                                std::vector<uint8_t>& response) {
-    const int result = platform_.Transmit(handle_, facts_.protocol, command, response);
+    int result = platform_.Transmit(handle_, facts_.protocol, command, response);
+    // Every card answer ends in a status word; a reader that hands back less
+    // has lost the card (vpcd does when its card goes mid-command).
+    if (result == CARD_OK && response.size() < 2) result = CARD_REMOVED;
     if (result != CARD_OK) linkLost_ = true;
     return result;
   };

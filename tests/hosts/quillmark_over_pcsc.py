@@ -214,10 +214,13 @@ def removed_mid_refresh(checks, pcscd, binary, simkey, folder, profile):
     for device in slow["devices"]:
         # Short APDUs only: the extended probe fails at once, and the refresh's
         # GetInfo takes seconds of keep-alives.
-        device["card"] = {"keepAlives": 30, "shortApdusOnly": True}
+        device["card"] = {"keepAlives": 100, "shortApdusOnly": True}
     slow_path = os.path.join(folder, "slow-card.json")
     with open(slow_path, "w") as out:
         json.dump(slow, out)
+    # The last comparison's card may still be on the reader for a moment: the
+    # report must meet the slow card, not that one.
+    wait_for_card(pcscd, binary, checks, present=False)
     card = pcscd.card(simkey, slow_path)
     wait_for_card(pcscd, binary, checks)
     running = quillmark(pcscd, binary, ["--report", "--device", CARD_A], wait=False)

@@ -61,6 +61,11 @@ TEST(CardSessionTest, ReselectsFidoAfterAnotherAppletAndLosesTheLinkWhenRemoved)
   ASSERT_EQ(session.Exchange(CTAPHID_CBOR, getInfo, sizeof getInfo, reply), APDU_OK);
   ASSERT_GT(reply.size(), 100u);  // longer than one short answer: 61XX chained
   EXPECT_EQ(reply[0], 0x00);
+  // A reader that answers without even a status word has lost the card.
+  platform.readers[0].emptyAnswers = true;
+  EXPECT_EQ(session.Exchange(CTAPHID_CBOR, getInfo, sizeof getInfo, reply), APDU_LINK_FAILED);
+  EXPECT_TRUE(session.linkLost());
+  platform.readers[0].emptyAnswers = false;
   platform.readers[0].removed = true;
   EXPECT_EQ(session.Exchange(CTAPHID_CBOR, getInfo, sizeof getInfo, reply), APDU_LINK_FAILED);
   EXPECT_TRUE(session.linkLost());

@@ -14,6 +14,7 @@ struct SimReader {
   std::unique_ptr<SimCard> card;  // null: an empty reader
   bool fido = true;               // false: a card without the FIDO applet
   bool removed = false;
+  bool emptyAnswers = false;  // transmits succeed with no bytes, as vpcd's do once its card left
 };
 
 class SimCardPlatform : public CardPlatform {
@@ -24,7 +25,7 @@ class SimCardPlatform : public CardPlatform {
   void Add(const std::string& name, SimCardOptions options, bool fido = true) {
     SimDeviceConfig config;
     config.card = options;
-    readers.push_back({name, std::make_unique<SimCard>(config, clock), fido, false});
+    readers.push_back({name, std::make_unique<SimCard>(config, clock), fido, false, false});
   }
   int ListReaders(std::vector<CardReader>& out) override {
     out.clear();
@@ -47,6 +48,10 @@ class SimCardPlatform : public CardPlatform {
                std::vector<uint8_t>& response) override {
     SimReader& reader = readers[static_cast<size_t>(handle)];
     if (reader.removed) return CARD_REMOVED;
+    if (reader.emptyAnswers) {
+      response.clear();
+      return CARD_OK;
+    }
     response = reader.fido ? reader.card->Transmit(command) : std::vector<uint8_t>{0x6A, 0x82};
     return CARD_OK;
   }
