@@ -95,7 +95,16 @@ void ShowPasskeysSentence(QuillmarkModel& model, const std::string& text) {
 void WritePasskeysRows(ReportList& list, const StoredReading& reading) {
   list.Clear();
   if (reading.listed) {
-    std::string count = std::to_string(reading.metadata.existing.value_or(0)) + " stored";
+    // Without the key's own count, what was listed is all there is to say:
+    // "0 stored" would be a count the key never gave.
+    std::string count;
+    if (reading.metadata.existing) {
+      count = std::to_string(*reading.metadata.existing) + " stored";
+    } else {
+      size_t listed = 0;
+      for (const StoredRp& rp : reading.rps) listed += rp.credentials.size();
+      count = std::to_string(listed) + " listed; the key gave no count";
+    }
     if (reading.metadata.remaining) {
       count += ", " + std::to_string(*reading.metadata.remaining) + " more fit";
     }

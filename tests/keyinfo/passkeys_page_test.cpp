@@ -112,6 +112,13 @@ TEST_F(PasskeysPageTest, StoresGiveTheirRows) {
         Rule(cm, kCredsNext, {"00" + kSecondCredential})},
        "Discoverable credentials=2 stored, 10 more fit|Relying party=example.com (Ex)|" + kAlice +
            "|User=bob\xEF\xBF\xBD|User id=03|Credential id=c3"},
+      {"no count in the metadata: what was listed",
+       {Rule(cm, kMetadata, {"00a0"}), Rule(cm, kRpsBegin, {"00" + kRpAlone}),
+        Rule(cm, kCredsBegin, {"00" + kCredential})},
+       "Discoverable credentials=1 listed; the key gave no count|Relying party=example.com (Ex)|" +
+           kAlice + "|" + stopped +
+           "the credentials of a relying party: the key answered Continuation command, such as, "
+           "authenticatorGetNextAssertion not allowed (status 0x30)."},
       {"preview command",
        {Rule(0x41, kMetadata, {"00a20100020a"}), Rule(0x41, kRpsBegin, {"2e"})},
        kCounts,
