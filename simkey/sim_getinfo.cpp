@@ -41,7 +41,9 @@ std::vector<NamedOption> Options(const SimGetInfoConfig& info, bool clientPin) {
     options.push_back(
         {option.name, std::strcmp(option.name, "clientPin") == 0 ? clientPin : option.value});
   }
-  for (const auto& [name, value] : info.options) {
+  for (const auto& entry : info.options) {
+    const std::string& name = entry.first;
+    const bool value = entry.second;
     const auto held = std::find_if(options.begin(), options.end(),
                                    [&](const NamedOption& option) { return option.name == name; });
     if (held != options.end()) {

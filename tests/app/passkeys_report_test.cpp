@@ -157,7 +157,8 @@ TEST(PasskeysReportTest, RecordHoldsTheRefreshAlone) {
     records[withPasskeys].assign(std::istreambuf_iterator<char>(file), {});
   }
   EXPECT_EQ(records[1], records[0]);
-  for (const auto& [request, answer] : json::parse(records[1])["devices"][0]["cbor"].items()) {
+  const json record = json::parse(records[1]);
+  for (const auto& [request, answer] : record["devices"][0]["cbor"].items()) {
     for (const char* command : {"0a", "41", "09", "40", "0c"}) {
       std::string head = request.substr(0, 2);
       for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
