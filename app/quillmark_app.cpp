@@ -45,11 +45,13 @@ int CQuillmarkApp::InitInstance(bool followDevices, const MetadataOptions& metad
   services.metadata.options = metadata;
   services.geometry = &geometry;
   if (followDevices && deviceEvents.Start()) services.deviceEvents = &deviceEvents;
-  // Cards on readers come through the same messages as USB keys.
+  // Cards on readers come through the same messages as USB keys, also when
+  // pcscd starts only later.
   CardEventSource cardEvents;
-  if (followDevices && cardEvents.Start()) {
+  if (followDevices) {
     QObject::connect(&cardEvents, &CardEventSource::deviceEvent, &deviceEvents,
                      &DeviceEventSource::deviceEvent);
+    cardEvents.Start();
     services.deviceEvents = &deviceEvents;
   }
 

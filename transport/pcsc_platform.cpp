@@ -66,27 +66,50 @@ PcscPlatform::~PcscPlatform() {
 
 int PcscPlatform::Context() {
   if (hasContext_ && SCardIsValidContext(context_) == SCARD_S_SUCCESS) return CARD_OK;
-  if (hasContext_) SCardReleaseContext(context_);
-  hasContext_ = false;
+  DropContext();
   const LONG result = SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_);
   if (result != SCARD_S_SUCCESS) return PcscResult(result);
   hasContext_ = true;
   return CARD_OK;
 }
 
+namespace {
+
+// What a context made before pcscd restarted answers: the client library
+// still takes it as valid, and only the first call on it fails.
+bool StaleContext(LONG result) {
+  return result == SCARD_E_NO_SERVICE || result == SCARD_E_SERVICE_STOPPED ||
+         result == SCARD_E_INVALID_HANDLE || result == SCARD_F_COMM_ERROR;
+}
+
+}  // namespace
+
+void PcscPlatform::DropContext() {
+  if (hasContext_) SCardReleaseContext(context_);
+  hasContext_ = false;
+}
+
 int PcscPlatform::ListReaders(std::vector<CardReader>& out) {
-  out.clear();
   std::lock_guard<std::mutex> lock(mutex_);
-  if (const int context = Context(); context != CARD_OK) return context;
+  LONG result = SCARD_S_SUCCESS;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (const int context = Context(); context != CARD_OK) return context;
+    result = ListReadersOnce(out);
+    if (!StaleContext(result)) break;
+    DropContext();
+  }
+  return result == SCARD_E_NO_READERS_AVAILABLE ? CARD_OK : PcscResult(result);
+}
+
+LONG PcscPlatform::ListReadersOnce(std::vector<CardReader>& out) {
+  out.clear();
   DWORD length = 0;
   LONG result = SCardListReaders(context_, nullptr, nullptr, &length);
-  if (result == SCARD_E_NO_READERS_AVAILABLE) return CARD_OK;
-  if (result != SCARD_S_SUCCESS) return PcscResult(result);
+  if (result != SCARD_S_SUCCESS) return result;
   length = std::min(length, kReaderListCapacity);
   std::vector<char> names(length + 1, '\0');
   result = SCardListReaders(context_, nullptr, names.data(), &length);
-  if (result == SCARD_E_NO_READERS_AVAILABLE) return CARD_OK;
-  if (result != SCARD_S_SUCCESS) return PcscResult(result);
+  if (result != SCARD_S_SUCCESS) return result;
   for (const std::string& name :
        SplitMultiString(names.data(), std::min<DWORD>(length, names.size()))) {
     SCARD_READERSTATE state = {};
@@ -102,17 +125,22 @@ int PcscPlatform::ListReaders(std::vector<CardReader>& out) {
     }
     out.push_back(std::move(reader));
   }
-  return CARD_OK;
+  return SCARD_S_SUCCESS;
 }
 
 int PcscPlatform::Connect(const std::string& reader, CardHandle* handle, CardProtocol* protocol,
                           std::vector<uint8_t>& atr) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (const int context = Context(); context != CARD_OK) return context;
   SCARDHANDLE card = 0;
   DWORD active = 0;
-  LONG result = SCardConnect(context_, reader.c_str(), SCARD_SHARE_SHARED,
-                             SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card, &active);
+  LONG result = SCARD_S_SUCCESS;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (const int context = Context(); context != CARD_OK) return context;
+    result = SCardConnect(context_, reader.c_str(), SCARD_SHARE_SHARED,
+                          SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card, &active);
+    if (!StaleContext(result)) break;
+    DropContext();
+  }
   if (result != SCARD_S_SUCCESS) return PcscResult(result);
   BYTE atrBytes[MAX_ATR_SIZE] = {};
   DWORD atrLength = sizeof atrBytes;
@@ -149,14 +177,15 @@ void PcscPlatform::Disconnect(CardHandle handle) {
   SCardDisconnect(static_cast<SCARDHANDLE>(handle), SCARD_LEAVE_CARD);
 }
 
-bool PcscWatcher::Start(std::function<void(const std::string& reader, bool present)> changed) {
+bool PcscWatcher::Start(Changed changed, std::function<void()> ended, bool tellCardsPresent) {
   Stop();
   if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_) != SCARD_S_SUCCESS) {
     return false;
   }
   changed_ = std::move(changed);
+  ended_ = std::move(ended);
   stopping_ = false;
-  thread_ = std::thread([this] { Run(); });
+  thread_ = std::thread([this, tellCardsPresent] { Run(tellCardsPresent); });
   return true;
 }
 
@@ -168,47 +197,63 @@ void PcscWatcher::Stop() {
   SCardReleaseContext(context_);
 }
 
-void PcscWatcher::Run() {
+namespace {
+
+bool ServiceLost(LONG result) {
+  return result == SCARD_E_NO_SERVICE || result == SCARD_E_SERVICE_STOPPED ||
+         result == SCARD_E_INVALID_HANDLE;
+}
+
+}  // namespace
+
+void PcscWatcher::Run(bool tellCardsPresent) {
   // The pseudo-reader's count of readers changes when one comes or goes.
   static const char kPnp[] = "\\\\?PnP?\\Notification";
+  const DWORD kCard = SCARD_STATE_PRESENT | SCARD_STATE_EMPTY;
   std::vector<std::string> names;
   std::vector<SCARD_READERSTATE> states;
   bool relist = true;
-  // The first answer only says how things stand: nothing changed yet.
-  bool initial = true;
+  // The first answer only says how things stand, unless the caller asked to
+  // hear of the cards already there.
+  bool initial = !tellCardsPresent;
+  LONG result = SCARD_S_SUCCESS;
   while (!stopping_) {
     if (relist) {
-      names.clear();
+      // Listed aside: the states still point into the old names, which the
+      // service's end needs should the listing fail.
+      std::vector<std::string> listed;
       DWORD length = 0;
-      if (SCardListReaders(context_, nullptr, nullptr, &length) == SCARD_S_SUCCESS) {
+      result = SCardListReaders(context_, nullptr, nullptr, &length);
+      if (result == SCARD_S_SUCCESS) {
         std::vector<char> text(std::min(length, kReaderListCapacity) + 1, '\0');
         length = static_cast<DWORD>(text.size() - 1);
-        if (SCardListReaders(context_, nullptr, text.data(), &length) == SCARD_S_SUCCESS) {
-          names = SplitMultiString(text.data(), std::min<DWORD>(length, text.size()));
+        result = SCardListReaders(context_, nullptr, text.data(), &length);
+        if (result == SCARD_S_SUCCESS) {
+          listed = SplitMultiString(text.data(), std::min<DWORD>(length, text.size()));
         }
       }
-      std::vector<SCARD_READERSTATE> fresh(names.size() + 1);
-      for (size_t i = 0; i < names.size(); ++i) {
-        fresh[i].szReader = names[i].c_str();
+      if (ServiceLost(result)) break;
+      std::vector<SCARD_READERSTATE> fresh(listed.size() + 1);
+      for (size_t i = 0; i < listed.size(); ++i) {
+        fresh[i].szReader = listed[i].c_str();
         fresh[i].dwCurrentState = SCARD_STATE_UNAWARE;
         for (const SCARD_READERSTATE& old : states) {
-          if (old.szReader != nullptr && names[i] == old.szReader) {
+          if (old.szReader != nullptr && listed[i] == old.szReader) {
             fresh[i].dwCurrentState = old.dwEventState & ~SCARD_STATE_CHANGED;
           }
         }
       }
       fresh.back().szReader = kPnp;
-      fresh.back().dwCurrentState = static_cast<DWORD>(names.size()) << 16;
+      fresh.back().dwCurrentState = static_cast<DWORD>(listed.size()) << 16;
+      // Moving the vector leaves its strings where they are: the pointers hold.
+      names = std::move(listed);
       states = std::move(fresh);
       relist = false;
     }
-    const LONG result =
+    result =
         SCardGetStatusChange(context_, INFINITE, states.data(), static_cast<DWORD>(states.size()));
     if (stopping_ || result == SCARD_E_CANCELLED) return;
-    if (result == SCARD_E_NO_SERVICE || result == SCARD_E_SERVICE_STOPPED ||
-        result == SCARD_E_INVALID_HANDLE) {
-      return;
-    }
+    if (ServiceLost(result)) break;
     if (result != SCARD_S_SUCCESS) {
       // A reader that went away: list again, without spinning.
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -218,8 +263,11 @@ void PcscWatcher::Run() {
     for (size_t i = 0; i + 1 < states.size(); ++i) {
       SCARD_READERSTATE& state = states[i];
       if ((state.dwEventState & SCARD_STATE_CHANGED) == 0) continue;
-      const DWORD kCard = SCARD_STATE_PRESENT | SCARD_STATE_EMPTY;
-      if ((state.dwEventState & kCard) != (state.dwCurrentState & kCard) && !initial && changed_) {
+      const DWORD now = state.dwEventState & kCard;
+      const DWORD before = initial ? now : (state.dwCurrentState & kCard);
+      // A reader first seen empty has no card to take away.
+      const bool firstSeenEmpty = before == 0 && now == SCARD_STATE_EMPTY;
+      if (now != before && !firstSeenEmpty && changed_) {
         changed_(names[i], (state.dwEventState & SCARD_STATE_PRESENT) != 0);
       }
       if ((state.dwEventState & (SCARD_STATE_UNKNOWN | SCARD_STATE_UNAVAILABLE)) != 0) {
@@ -231,4 +279,12 @@ void PcscWatcher::Run() {
     if ((states.back().dwEventState & SCARD_STATE_CHANGED) != 0) relist = true;
     initial = false;
   }
+  if (stopping_) return;
+  // The service went away, and with it every card it held.
+  for (size_t i = 0; i + 1 < states.size(); ++i) {
+    if ((states[i].dwCurrentState & SCARD_STATE_PRESENT) != 0 && changed_) {
+      changed_(names[i], false);
+    }
+  }
+  if (ended_) ended_();
 }

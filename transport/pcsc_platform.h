@@ -27,6 +27,8 @@ class PcscPlatform final : public CardPlatform {
  private:
   PcscPlatform() = default;
   int Context();
+  void DropContext();
+  LONG ListReadersOnce(std::vector<CardReader>& out);
 
   std::mutex mutex_;
   SCARDCONTEXT context_ = 0;
@@ -38,8 +40,11 @@ int PcscResult(LONG result);
 
 // Follows readers and cards on a thread of its own: `changed` is called on
 // that thread with the reader and whether a card is on it, after every change
-// of a reader's card and for a reader that arrived. Stop() cancels the wait
+// of a reader's card and for a reader that arrived with a card. Stop() cancels the wait
 // and joins the thread.
+//
+// When the service goes away, every card seen is told gone and then `ended`
+// is called on that thread; the watch is over until Start() is called again.
 class PcscWatcher {
  public:
   PcscWatcher() = default;
@@ -47,14 +52,18 @@ class PcscWatcher {
   PcscWatcher(const PcscWatcher&) = delete;
   PcscWatcher& operator=(const PcscWatcher&) = delete;
 
-  // False when the service cannot be reached.
-  bool Start(std::function<void(const std::string& reader, bool present)> changed);
+  using Changed = std::function<void(const std::string& reader, bool present)>;
+  // False when the service cannot be reached. With `tellCardsPresent` the
+  // cards already on readers are told as arrivals; otherwise the first look
+  // only says how things stand.
+  bool Start(Changed changed, std::function<void()> ended = nullptr, bool tellCardsPresent = false);
   void Stop();
 
  private:
-  void Run();
+  void Run(bool tellCardsPresent);
 
-  std::function<void(const std::string& reader, bool present)> changed_;
+  Changed changed_;
+  std::function<void()> ended_;
   SCARDCONTEXT context_ = 0;
   std::atomic<bool> stopping_{false};
   std::thread thread_;

@@ -72,7 +72,7 @@ def unshare_command():
 class PrivatePcscd:
     """pcscd with two vpcd readers, in its own mount namespace."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, start=True):
         self.folder = folder
         taken = set()
         self.ports = [free_port_pair(taken) for _ in READERS]
@@ -87,19 +87,27 @@ class PrivatePcscd:
             with open(os.path.join(conf, name.replace(" ", "-")), "w") as out:
                 out.write('FRIENDLYNAME "%s"\nDEVICENAME /dev/null:0x%X\nLIBPATH %s\n'
                           'CHANNELID 0x%X\n' % (name, port, driver, port))
-        script = ("mount --make-rprivate / && mkdir -p /run/pcscd && "
-                  "mount --bind %s /run/pcscd && mount --bind %s /usr/lib/pcsc/drivers && "
-                  "exec pcscd --foreground --config %s --error" % (run, empty, conf))
-        self.log = open(os.path.join(folder, "pcscd.log"), "w")
-        self.process = subprocess.Popen(unshare_command() + ["sh", "-c", script],
-                                        stdout=self.log, stderr=subprocess.STDOUT)
+        self.script = ("mount --make-rprivate / && mkdir -p /run/pcscd && "
+                       "mount --bind %s /run/pcscd && mount --bind %s /usr/lib/pcsc/drivers && "
+                       "exec pcscd --foreground --config %s --error" % (run, empty, conf))
         self.socket = os.path.join(run, "pcscd.comm")
+        self.env = dict(os.environ, PCSCLITE_CSOCK_NAME=self.socket, QT_QPA_PLATFORM="offscreen")
+        self.process = None
+        if start:
+            self.start()
+
+    def start(self):
+        """The daemon, once its socket is there; again after stop()."""
+        if os.path.exists(self.socket):
+            os.unlink(self.socket)
+        self.log = open(os.path.join(self.folder, "pcscd.log"), "a")
+        self.process = subprocess.Popen(unshare_command() + ["sh", "-c", self.script],
+                                        stdout=self.log, stderr=subprocess.STDOUT)
         deadline = time.monotonic() + START_TIMEOUT_S
         while not os.path.exists(self.socket):
             if self.process.poll() is not None or time.monotonic() > deadline:
                 raise RuntimeError("pcscd did not start: " + open(self.log.name).read())
             time.sleep(0.05)
-        self.env = dict(os.environ, PCSCLITE_CSOCK_NAME=self.socket, QT_QPA_PLATFORM="offscreen")
 
     def card(self, simkey, profile, reader=0):
         """simkey as the card on a reader, once pcscd sees it."""
@@ -107,6 +115,8 @@ class PrivatePcscd:
         return SimkeyProcess(simkey, args)
 
     def stop(self):
+        if self.process is None or self.process.poll() is not None:
+            return
         self.process.terminate()
         try:
             self.process.wait(5)
