@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   python3 python3-fido2 libfido2-dev
   libpcsclite-dev pcscd vsmartcard-vpcd python3-pyscard
+  vsmartcard-vpicc python3-pycryptodome
 )
 if [ "${1:-}" = packaging ]; then
   packages+=(lintian appstream desktop-file-utils man-db groff-base gzip)
