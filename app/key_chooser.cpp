@@ -6,6 +6,9 @@
 #include "transport/key_device.h"
 
 std::string KeyChooserEntryText(const KeyDeviceInfo& key) {
+  // A card has no USB ids to show; its reader names it.
+  if (key.card)
+    return OneLineDeviceText(key.productName) + " (card) at " + OneLineDeviceText(key.path);
   char ids[16];
   std::snprintf(ids, sizeof ids, "%04X:%04X", key.vendorId & 0xFFFF, key.productId & 0xFFFF);
   return OneLineDeviceText(key.productName) + " (" + ids + ") at " + OneLineDeviceText(key.path);

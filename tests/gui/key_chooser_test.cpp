@@ -17,6 +17,7 @@
 #include "app/key_chooser.h"
 #include "app/quillmark_dlg.h"
 #include "app/window_actions.h"
+#include "tests/transport/sim_card_platform.h"
 
 namespace {
 
@@ -114,6 +115,23 @@ class KeyChooserTest : public QObject {
     QCOMPARE(window.Shown(), QString("Twin A"));
     QVERIFY(window.chooser->isHidden());  // one key: the seed's window
     QCOMPARE(window.dialog->statusLine()->text(), QString());
+  }
+
+  void ChooserListsUsbKeysThenCards() {
+    SimKeyScope key;
+    Plug(key, "/dev/hidraw1", "USB Key");
+    SimCardPlatform cards;
+    cards.Add("Desk Reader", SimCardOptions());
+    KeyDevice::Instance().SetCardPlatform(&cards);
+    {
+      Window window(key);
+      QCOMPARE(window.chooser->count(), 2);
+      QCOMPARE(window.chooser->itemText(1), QString("Desk Reader (card) at pcsc:Desk Reader"));
+      QCOMPARE(window.Shown(), QString("USB Key"));  // USB keys first
+      window.Choose(1);
+      QCOMPARE(window.Shown(), QString("Desk Reader"));
+    }
+    KeyDevice::Instance().SetCardPlatform(nullptr);
   }
 
   void EveryMakerIsAToggledRememberedSetting() {
