@@ -11,6 +11,8 @@ namespace {
 
 constexpr int64_t kGetRetries = 0x01;
 constexpr int64_t kGetKeyAgreement = 0x02;
+constexpr int64_t kSetPin = 0x03;
+constexpr int64_t kChangePin = 0x04;
 constexpr int64_t kGetPinToken = 0x05;
 constexpr int64_t kGetUvToken = 0x06;
 constexpr int64_t kGetUvRetries = 0x07;
@@ -66,6 +68,10 @@ std::vector<uint8_t> SimClientPin::Answer(const SimDeviceConfig& config,
     }
     case kGetKeyAgreement:
       return KeyAgreement();
+    case kSetPin:
+      return SetPin(config, protocol.Int(), request);
+    case kChangePin:
+      return ChangePin(config, protocol.Int(), request);
     case kGetPinToken:
       return PinToken(config, protocol.Int(), request, kAllPermissions);
     case kGetUvToken:
@@ -158,7 +164,7 @@ std::vector<uint8_t> SimClientPin::Encrypt(const Secret& secret, const std::vect
 
 std::vector<uint8_t> SimClientPin::PinToken(const SimDeviceConfig& config, int64_t protocol,
                                             const SimCborItem& request, uint32_t permissions) {
-  if (config.pin.empty()) return {SIM_CTAP_PIN_NOT_SET};
+  if (Pin(config).empty()) return {SIM_CTAP_PIN_NOT_SET};
   if (retries_ == 0) return {SIM_CTAP_PIN_BLOCKED};
   const SimCborItem& platformKey = request.Find(0x03);
   const SimCborItem& pinHashEnc = request.Find(0x06);
@@ -167,19 +173,25 @@ std::vector<uint8_t> SimClientPin::PinToken(const SimDeviceConfig& config, int64
   if (!IsBytes(pinHashEnc, protocol == 1 ? 16 : 32) || !Derive(protocol, platformKey, secret)) {
     return {SIM_CTAP_INVALID_PARAMETER};
   }
+  const uint8_t status = CheckPinHash(config, secret, pinHashEnc.bytes);
+  if (status != SIM_CTAP_OK) return {status};
+  return TokenAnswer(secret, permissions);
+}
 
+uint8_t SimClientPin::CheckPinHash(const SimDeviceConfig& config, const Secret& secret,
+                                   const std::vector<uint8_t>& pinHashEnc) {
   // The attempt counts before the comparison, so that pulling the key out
   // mid-way cannot save it.
   --retries_;
-  const std::vector<uint8_t> pinHash = Decrypt(secret, pinHashEnc.bytes);
-  const SimHash expected =
-      SimSha256(reinterpret_cast<const uint8_t*>(config.pin.data()), config.pin.size());
+  const std::vector<uint8_t> pinHash = Decrypt(secret, pinHashEnc);
+  const std::string& pin = Pin(config);
+  const SimHash expected = SimSha256(reinterpret_cast<const uint8_t*>(pin.data()), pin.size());
   if (pinHash.size() != 16 || !std::equal(pinHash.begin(), pinHash.end(), expected.begin())) {
     keyAgreement_.Generate(random_);
-    return {retries_ == 0 ? SIM_CTAP_PIN_BLOCKED : SIM_CTAP_PIN_INVALID};
+    return retries_ == 0 ? SIM_CTAP_PIN_BLOCKED : SIM_CTAP_PIN_INVALID;
   }
   retries_ = config.pinRetries;
-  return TokenAnswer(secret, permissions);
+  return SIM_CTAP_OK;
 }
 
 // The fingerprint check stands for itself: `uvAnswer` says how it ends.

@@ -1,14 +1,17 @@
 // The authenticator's side of authenticatorClientPIN with the PIN protocols
-// GetInfo announces: getRetries, getKeyAgreement, getPinToken, getUVRetries,
-// getPinUvAuthTokenUsingUvWithPermissions and
+// GetInfo announces: getRetries, getKeyAgreement, setPIN, changePIN,
+// getPinToken, getUVRetries, getPinUvAuthTokenUsingUvWithPermissions and
 // getPinUvAuthTokenUsingPinWithPermissions. Its state lives from the first
 // request on, like a key's from power-up: the retries counter, the
 // key-agreement key (replaced after every wrong PIN) and the token with its
 // permissions (getPinToken's token may do everything, as before permissions
-// existed) and the persistent read-only token beside it.
+// existed) and the persistent read-only token beside it. A PIN set or changed
+// here replaces the profile's for as long as the device lives.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "simkey/sim_cbor_in.h"
@@ -35,6 +38,9 @@ class SimClientPin {
                     uint32_t permissions);
   // Whether the token's permissions hold one of `permissions`.
   bool Permits(uint32_t permissions) const { return (permissions_ & permissions) != 0; }
+  // The PIN the key has now: the one last set or changed, else the
+  // profile's; empty when it has none.
+  const std::string& Pin(const SimDeviceConfig& config) const { return pin_ ? *pin_ : config.pin; }
 
  private:
   // The keys one protocol derives from the ECDH shared point.
@@ -52,6 +58,21 @@ class SimClientPin {
   std::vector<uint8_t> KeyAgreement();
   std::vector<uint8_t> PinToken(const SimDeviceConfig& config, int64_t protocol,
                                 const SimCborItem& request, uint32_t permissions);
+  // Compares pinHashEnc with the PIN, counting the attempt: 0, 0x31 or 0x32.
+  uint8_t CheckPinHash(const SimDeviceConfig& config, const Secret& secret,
+                       const std::vector<uint8_t>& pinHashEnc);
+  std::vector<uint8_t> SetPin(const SimDeviceConfig& config, int64_t protocol,
+                              const SimCborItem& request);
+  std::vector<uint8_t> ChangePin(const SimDeviceConfig& config, int64_t protocol,
+                                 const SimCborItem& request);
+  // Whether `param` authenticates `message` with the shared secret's HMAC key.
+  static bool Verify(const Secret& secret, const std::vector<uint8_t>& message,
+                     const SimCborItem& param);
+  // The status of newPinEnc's PIN, 0 with it in `pin`.
+  uint8_t NewPin(const Secret& secret, const std::vector<uint8_t>& newPinEnc, std::string& pin);
+  // Takes `pin` as the key's PIN: the retries start again and every token
+  // handed out before is void.
+  void Replace(const SimDeviceConfig& config, std::string pin);
   std::vector<uint8_t> UvToken(const SimDeviceConfig& config, int64_t protocol,
                                const SimCborItem& request);
   // The token, encrypted for the platform, as the answer {2: token}.
@@ -67,6 +88,7 @@ class SimClientPin {
   // asking for either leaves the other valid. Drawn at its first request.
   std::vector<uint8_t> persistentToken_;
   uint32_t persistentPermissions_ = 0;
+  std::optional<std::string> pin_;  // none: the profile's
 };
 
 constexpr uint32_t SIMKEY_PERMISSION_MC = 0x01;

@@ -21,6 +21,7 @@ constexpr uint8_t SIM_CTAP_PIN_BLOCKED = 0x32;
 constexpr uint8_t SIM_CTAP_PIN_AUTH_INVALID = 0x33;
 constexpr uint8_t SIM_CTAP_PIN_NOT_SET = 0x35;
 constexpr uint8_t SIM_CTAP_PIN_REQUIRED = 0x36;
+constexpr uint8_t SIM_CTAP_PIN_POLICY_VIOLATION = 0x37;
 constexpr uint8_t SIM_CTAP_UV_BLOCKED = 0x3C;
 constexpr uint8_t SIM_CTAP_INVALID_SUBCOMMAND = 0x3E;
 constexpr uint8_t SIM_CTAP_UV_INVALID = 0x3F;

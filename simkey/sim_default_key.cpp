@@ -139,7 +139,8 @@ std::vector<uint8_t> SimDefaultKey::AnswerCbor(const std::vector<uint8_t>& reque
   store_.Start(config);
   const uint8_t command = request[0];
   if (command == 0x04) {
-    return SimCtapAnswer(SIM_CTAP_OK, SimGetInfo(config, store_.remaining()));
+    return SimCtapAnswer(SIM_CTAP_OK,
+                         SimGetInfo(config, !clientPin_.Pin(config).empty(), store_.remaining()));
   }
   if (!Offers(config, command)) return {SIM_CTAP_INVALID_COMMAND};
   // A command byte alone stands for an empty parameter map.

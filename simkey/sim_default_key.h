@@ -179,11 +179,13 @@ inline constexpr uint32_t SIMKEY_AUTHENTICATOR_CONFIG_COMMANDS[] = {1, 2, 3};
 
 // The GetInfo map (without the status byte); text maps in canonical key order.
 std::vector<uint8_t> SimDefaultGetInfo(bool clientPin);
-// The same with the device's getInfo members; `remaining` stands where the
-// device gives no remainingDiscoverableCredentials.
-std::vector<uint8_t> SimGetInfo(const SimDeviceConfig& config, uint32_t remaining);
+// The same with the device's getInfo members and `clientPin` (whether it has
+// a PIN now); `remaining` stands where the device gives no
+// remainingDiscoverableCredentials.
+std::vector<uint8_t> SimGetInfo(const SimDeviceConfig& config, bool clientPin, uint32_t remaining);
 // What the device's GetInfo announces: an option's value (none when it is not
-// announced), a version, the PIN protocols, maxMsgSize.
+// announced; clientPin as the profile has it), a version, the PIN protocols,
+// maxMsgSize.
 std::optional<bool> SimOptionOf(const SimDeviceConfig& config, std::string_view name);
 bool SimAnnouncesVersion(const SimDeviceConfig& config, std::string_view version);
 std::vector<uint32_t> SimPinProtocols(const SimGetInfoConfig& info);

@@ -164,8 +164,8 @@ std::vector<uint8_t> SimDefaultGetInfo(bool clientPin) {
   return Write({}, clientPin, SIMKEY_REMAINING_DISCOVERABLE_CREDENTIALS);
 }
 
-std::vector<uint8_t> SimGetInfo(const SimDeviceConfig& config, uint32_t remaining) {
-  return Write(config.getInfo, !config.pin.empty(), remaining);
+std::vector<uint8_t> SimGetInfo(const SimDeviceConfig& config, bool clientPin, uint32_t remaining) {
+  return Write(config.getInfo, clientPin, remaining);
 }
 
 std::optional<bool> SimOptionOf(const SimDeviceConfig& config, std::string_view name) {

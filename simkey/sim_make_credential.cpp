@@ -114,7 +114,7 @@ std::vector<uint8_t> SimMakeCredential(const SimDeviceConfig& config, const SimC
 
   uint8_t flags = kFlagUserPresent | kFlagAttestedData;
   if (pinAuth.present()) {
-    if (config.pin.empty()) return {SIM_CTAP_PIN_NOT_SET};
+    if (pin.Pin(config).empty()) return {SIM_CTAP_PIN_NOT_SET};
     if (!pinProtocol.present()) return {SIM_CTAP_MISSING_PARAMETER};
     if (!pinProtocol.IsInt() || (pinProtocol.Int() != 1 && pinProtocol.Int() != 2)) {
       return {SIM_CTAP_INVALID_PARAMETER};
@@ -125,7 +125,7 @@ std::vector<uint8_t> SimMakeCredential(const SimDeviceConfig& config, const SimC
     }
     if (!pin.Permits(SIMKEY_PERMISSION_MC)) return {SIM_CTAP_UNAUTHORIZED_PERMISSION};
     flags |= kFlagUserVerified;
-  } else if (!config.pin.empty()) {
+  } else if (!pin.Pin(config).empty()) {
     return {SIM_CTAP_PIN_REQUIRED};
   }
 

@@ -2,11 +2,12 @@
 
 Usage: python_fido2_over_pcsc.py QUILLMARK QUILLMARK_SIMKEY PROFILE_DIR
 
-Reader A: quillmark-simkey's card with a PIN. python-fido2 finds it through
-pyscard (CtapPcscDevice.list_devices), reads GetInfo, is refused a wrong PIN
-and given a token for the right one, makes a discoverable credential with it
-and registers with U2F; then Quillmark, on the same card, lists that
-credential on its "Passkeys" page and verifies the card's attestation.
+Reader A: quillmark-simkey's card without a PIN. python-fido2 finds it
+through pyscard (CtapPcscDevice.list_devices), reads GetInfo, sets the PIN,
+is refused a wrong PIN and given a token for the right one, makes a
+discoverable credential with it and registers with U2F; then Quillmark, on
+the same card and with the PIN python-fido2 set, lists that credential on its
+"Passkeys" page and verifies the card's attestation.
 
 Reader B: vicc (vsmartcard-vpicc), an ISO 7816 card without the FIDO applet.
 --list shows its ATR as pyscard reads it and that the applet gave no answer;
@@ -72,7 +73,7 @@ def host_child(reader):
     try:
         from fido2.attestation import PackedAttestation
         from fido2.ctap2 import Ctap2
-        from fido2.ctap2.pin import PinProtocolV2
+        from fido2.ctap2.pin import ClientPin, PinProtocolV2
         from fido2.pcsc import CtapPcscDevice
         from fido2.utils import sha256
     except ImportError as problem:
@@ -85,7 +86,10 @@ def host_child(reader):
         return checks.exit_status()
     device = devices[0]
     ctap2 = Ctap2(device)
-    check_info(checks, ctap2.info, True)
+    check_info(checks, ctap2.info, False)
+    ClientPin(ctap2, PinProtocolV2()).set_pin(PIN)
+    checks.check("GetInfo clientPin after set_pin",
+                 ctap2.get_info().options.get("clientPin") is True)
     # A token for makeCredential on example.com.
     client_pin, token = check_pin(checks, ctap2, PinProtocolV2())
     protocol = client_pin.protocol
@@ -144,7 +148,7 @@ def main():
             return SKIP
         pcscd = PrivatePcscd(folder)
         try:
-            with pcscd.card(simkey, os.path.join(profiles, "network-pin.json")):
+            with pcscd.card(simkey, os.path.join(profiles, "network-no-pin.json")):
                 wait_for_card(pcscd, binary, checks)
                 status = python_fido2_then_quillmark(checks, pcscd, binary)
                 if status == SKIP:
