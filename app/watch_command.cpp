@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "app/all_vendors.h"
+#include "app/card_event_source.h"
 #include "app/console_prompt.h"
 #include "app/device_event_source.h"
 #include "app/interrupt_pipe.h"
@@ -13,6 +14,33 @@
 #include "app/report_metadata.h"
 #include "app/simulated_platform.h"
 #include "app/watch_station.h"
+#include "transport/hidapi_platform.h"
+#include "transport/key_device.h"
+#include "transport/pcsc_platform.h"
+
+namespace {
+
+// The card platform for the run, taken away again at its end.
+class CardsInUse {
+ public:
+  CardsInUse(const CommandLine& line, CardPlatform* cards) {
+    KeyDevice& key = KeyDevice::Instance();
+    if (cards == nullptr && !line.simulate && &key.platform() == &HidapiPlatform::Instance()) {
+      cards = &PcscPlatform::Instance();
+    }
+    if (cards != nullptr) key.SetCardPlatform(cards);
+    used_ = cards != nullptr;
+  }
+  ~CardsInUse() {
+    if (used_) KeyDevice::Instance().SetCardPlatform(nullptr);
+  }
+  bool used() const { return used_; }
+
+ private:
+  bool used_ = false;
+};
+
+}  // namespace
 
 int RunWatchCommand(const CommandLine& line, std::istream& in, std::ostream& out, std::ostream& err,
                     const WatchServices& services) {
@@ -22,7 +50,9 @@ int RunWatchCommand(const CommandLine& line, std::istream& in, std::ostream& out
   if (!StartSimulatedPlatform(line, simulated, err)) return EXIT_BAD_ARGUMENTS;
   const AllVendorsScope allVendors(line.allVendors);
 
+  const CardsInUse cards(line, services.cards);
   DeviceEventSource ownEvents;
+  CardEventSource cardEvents;
   DeviceEventSource* events = services.events;
   if (events == nullptr) {
     if (!ownEvents.Start()) {
@@ -30,6 +60,12 @@ int RunWatchCommand(const CommandLine& line, std::istream& in, std::ostream& out
       return EXIT_NO_KEY;
     }
     events = &ownEvents;
+    if (cards.used()) {
+      // Tapped and laid cards too, also once pcscd starts later.
+      QObject::connect(&cardEvents, &CardEventSource::deviceEvent, events,
+                       &DeviceEventSource::deviceEvent);
+      cardEvents.Start();
+    }
   }
   InterruptPipe interrupt;
   if (!interrupt.Open()) {

@@ -8,11 +8,15 @@
 #include "app/command_line.h"
 #include "metadata/utc_date.h"
 
+class CardPlatform;
 class DeviceEventSource;
 
 struct WatchServices {
-  DeviceEventSource* events = nullptr;  // null: the udev monitor
-  const WallClock* clock = nullptr;     // null: the system's
+  DeviceEventSource* events = nullptr;  // null: the udev monitor, and pcscd's card events
+  // Cards on readers are checked as keys: null takes pcsc-lite's, unless the
+  // keys are simulated or a test put in a HID platform of its own.
+  CardPlatform* cards = nullptr;
+  const WallClock* clock = nullptr;  // null: the system's
   // Runs once the loop waits for keys (tests plug keys in from here).
   std::function<void()> started;
 };

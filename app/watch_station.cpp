@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/access_message.h"
+#include "app/card_readers.h"
 #include "app/command_line.h"
 #include "app/device_change.h"
 #include "app/policy_run.h"
@@ -42,6 +43,13 @@ void WatchStation::Scan() {
   std::set<std::string> now;
   for (const HidInterface& facts : interfaces) {
     if (key.Keeps(facts)) now.insert(facts.path);
+  }
+  // Cards that answer as FIDO keys; other cards on readers are no keys.
+  std::vector<CardListEntry> cards;
+  if (key.cardPlatform() != nullptr && ListCardReaders(*key.cardPlatform(), cards) == CARD_OK) {
+    for (const CardListEntry& card : cards) {
+      if (!card.applet.empty()) now.insert("pcsc:" + card.reader.name);
+    }
   }
   const std::set<std::string> before = std::move(present_);
   present_ = now;

@@ -17,6 +17,7 @@
 #include "app/device_event_source.h"
 #include "app/interrupt_pipe.h"
 #include "app/watch_command.h"
+#include "tests/transport/sim_card_platform.h"
 
 namespace {
 
@@ -122,6 +123,36 @@ TEST(WatchCommandTest, AKeyPluggedInAgainIsCheckedAgain) {
   KeyDevice::Instance().SetPlatform(nullptr);
   KeyDevice::Instance().SetClock(nullptr);
   EXPECT_EQ(Lines(out.str()).back(), "2 checked, 2 passed, 0 failed") << out.str();
+}
+
+TEST(WatchCommandTest, ACardLaidOnAReaderIsCheckedAndOtherCardsAreNoKeys) {
+  EnsureCoreApplication();
+  SimKeyPlatform platform;  // no USB key
+  KeyDevice::Instance().SetPlatform(&platform);
+  KeyDevice::Instance().SetClock(&platform.clock());
+  const CommandLine line = ParseCommandLine(
+      {"--watch", "--policy", TestFile("card-policy.json", R"({"versions": ["FIDO_2_1"]})")});
+  DeviceEventSource events;
+  SimCardPlatform cards;
+  WatchServices services;
+  services.events = &events;
+  services.cards = &cards;
+  services.started = [&] {
+    cards.Add("Badge Reader", SimCardOptions(), false);
+    cards.Add("Desk Reader", SimCardOptions());
+    emit events.deviceEvent(DBT_DEVICEARRIVAL, "card");
+    InterruptPipe::Raise();
+  };
+  std::istringstream in;
+  std::ostringstream out, err;
+  EXPECT_EQ(RunWatchCommand(line, in, out, err, services), 0) << err.str();
+  EXPECT_EQ(KeyDevice::Instance().cardPlatform(), nullptr);
+  KeyDevice::Instance().SetPlatform(nullptr);
+  KeyDevice::Instance().SetClock(nullptr);
+  const std::vector<std::string> expected = {
+      "pcsc:Desk Reader, Desk Reader, AAGUID 514d2d53-494d-4b45-592d-414147554944: PASS",
+      "1 checked, 1 passed, 0 failed"};
+  EXPECT_EQ(Lines(out.str()), expected) << err.str();
 }
 
 }  // namespace

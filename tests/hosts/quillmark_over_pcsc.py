@@ -12,6 +12,8 @@ daemon through PCSCLITE_CSOCK_NAME.
 
 import json
 import os
+import select
+import signal
 import shutil
 import socket
 import subprocess
@@ -215,6 +217,36 @@ def run_checks(checks, pcscd, binary, simkey, folder, no_pin, with_pin):
             "FIDO2 fetch with PIN")
     compare(checks, pcscd, binary, simkey, no_pin, ["--fetch", "u2f"], None, "U2F fetch")
     removed_mid_refresh(checks, pcscd, binary, simkey, folder, no_pin)
+    watch_station(checks, pcscd, binary, simkey, folder, no_pin)
+
+
+def next_line(stream, seconds=START_TIMEOUT_S):
+    ready, _, _ = select.select([stream], [], [], seconds)
+    return stream.readline().strip() if ready else "<nothing within %d s>" % seconds
+
+
+def watch_station(checks, pcscd, binary, simkey, folder, profile):
+    """--watch checks the card on the reader at its start and a card laid later."""
+    policy = os.path.join(folder, "watch-policy.json")
+    with open(policy, "w") as out:
+        out.write('{"versions": ["FIDO_2_0"]}')
+    wait_for_card(pcscd, binary, checks, present=False)
+    expected = CARD_A + ", Quill Card A 00 00, AAGUID "
+    with pcscd.card(simkey, profile):
+        wait_for_card(pcscd, binary, checks)
+        watch = quillmark(pcscd, binary, ["--watch", "--policy", policy], wait=False)
+        first = next_line(watch.stdout)
+    if "udev cannot be reached" in first + (watch.stderr.read() if watch.poll() else ""):
+        print("watch station skipped: udev cannot be reached here")
+        return
+    with pcscd.card(simkey, profile):
+        second = next_line(watch.stdout)
+    watch.send_signal(signal.SIGINT)
+    out, err = watch.communicate(timeout=RUN_TIMEOUT_S)
+    checks.check("--watch checks the card present at its start and the one laid later",
+                 first.startswith(expected) and first.endswith(": PASS")
+                 and second.startswith(expected) and out.strip() == "2 checked, 2 passed, 0 failed"
+                 and watch.returncode == 0, repr((first, second, out, err)))
 
 
 def removed_mid_refresh(checks, pcscd, binary, simkey, folder, profile):
