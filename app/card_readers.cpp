@@ -9,10 +9,14 @@
 #include "transport/key_device.h"
 #include "transport/pcsc_platform.h"
 
+CardPlatform* CardPlatformFor(const CommandLine& line) {
+  if (line.simulate) return nullptr;
+  if (&KeyDevice::Instance().platform() != &HidapiPlatform::Instance()) return nullptr;
+  return &PcscPlatform::Instance();
+}
+
 void StartCardReaders(const CommandLine& line, DeviceChoice& chosen) {
-  if (line.simulate) return;
-  if (&KeyDevice::Instance().platform() != &HidapiPlatform::Instance()) return;
-  chosen.UseCards(PcscPlatform::Instance());
+  if (CardPlatform* cards = CardPlatformFor(line)) chosen.UseCards(*cards);
 }
 
 int ListCardReaders(CardPlatform& cards, std::vector<CardListEntry>& out) {
@@ -35,7 +39,7 @@ int ListCardReaders(CardPlatform& cards, std::vector<CardListEntry>& out) {
 std::string FormatCardListText(const std::vector<CardListEntry>& entries) {
   std::string out;
   for (const CardListEntry& entry : entries) {
-    out += "pcsc:" + OneLineDeviceText(entry.reader.name);
+    out += CardKeyPath(OneLineDeviceText(entry.reader.name));
     if (!entry.reader.present) {
       out += "  card: none\n";
       continue;
@@ -50,7 +54,7 @@ std::string FormatCardListText(const std::vector<CardListEntry>& entries) {
 void AppendCardListJson(nlohmann::ordered_json& list, const std::vector<CardListEntry>& entries) {
   for (const CardListEntry& entry : entries) {
     nlohmann::ordered_json item;
-    item["path"] = "pcsc:" + entry.reader.name;
+    item["path"] = CardKeyPath(entry.reader.name);
     item["reader"] = entry.reader.name;
     item["cardPresent"] = entry.reader.present;
     item["atr"] = entry.reader.present ? nlohmann::ordered_json(UpperHex(entry.reader.atr))

@@ -11,8 +11,10 @@
 class DeviceChoice;
 struct CommandLine;
 
-// Lets `chosen` bring in the cards on readers, unless the key is simulated
-// or a test put in a HID platform of its own.
+// pcsc-lite's card platform, unless the key is simulated or a test put in a
+// HID platform of its own (null then).
+CardPlatform* CardPlatformFor(const CommandLine& line);
+// Lets `chosen` bring in the cards on readers of CardPlatformFor(line).
 void StartCardReaders(const CommandLine& line, DeviceChoice& chosen);
 
 inline constexpr char CARD_NO_SERVICE_TEXT[] = "pcsc: the pcscd service is not running";

@@ -7,6 +7,7 @@
 
 #include "app/all_vendors.h"
 #include "app/card_event_source.h"
+#include "app/card_readers.h"
 #include "app/console_prompt.h"
 #include "app/device_event_source.h"
 #include "app/interrupt_pipe.h"
@@ -14,9 +15,7 @@
 #include "app/report_metadata.h"
 #include "app/simulated_platform.h"
 #include "app/watch_station.h"
-#include "transport/hidapi_platform.h"
 #include "transport/key_device.h"
-#include "transport/pcsc_platform.h"
 
 namespace {
 
@@ -24,11 +23,8 @@ namespace {
 class CardsInUse {
  public:
   CardsInUse(const CommandLine& line, CardPlatform* cards) {
-    KeyDevice& key = KeyDevice::Instance();
-    if (cards == nullptr && !line.simulate && &key.platform() == &HidapiPlatform::Instance()) {
-      cards = &PcscPlatform::Instance();
-    }
-    if (cards != nullptr) key.SetCardPlatform(cards);
+    if (cards == nullptr) cards = CardPlatformFor(line);
+    if (cards != nullptr) KeyDevice::Instance().SetCardPlatform(cards);
     used_ = cards != nullptr;
   }
   ~CardsInUse() {

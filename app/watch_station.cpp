@@ -11,6 +11,7 @@
 #include "app/policy_run.h"
 #include "attestation/tab_state.h"
 #include "keyinfo/device_state.h"
+#include "transport/card_session.h"
 #include "transport/key_device.h"
 
 namespace {
@@ -48,7 +49,7 @@ void WatchStation::Scan() {
   std::vector<CardListEntry> cards;
   if (key.cardPlatform() != nullptr && ListCardReaders(*key.cardPlatform(), cards) == CARD_OK) {
     for (const CardListEntry& card : cards) {
-      if (!card.applet.empty()) now.insert("pcsc:" + card.reader.name);
+      if (!card.applet.empty()) now.insert(CardKeyPath(card.reader.name));
     }
   }
   const std::set<std::string> before = std::move(present_);

@@ -63,6 +63,10 @@ class CardSession {
   std::unique_ptr<ApduLink> short_;
 };
 
+// The path of the card on `reader` among the keys: "pcsc:" and the name,
+// as --device takes it.
+inline std::string CardKeyPath(const std::string& reader) { return "pcsc:" + reader; }
+
 // The readers that `name` picks: the reader of exactly that name, else every
 // reader whose name starts with it.
 std::vector<std::string> CardReadersNamed(const std::vector<CardReader>& readers,

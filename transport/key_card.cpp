@@ -43,7 +43,7 @@ void KeyDevice::EnumerateCards() {
     KeyDeviceInfo info;
     info.card = true;
     info.productName = reader.name;
-    info.path = "pcsc:" + reader.name;
+    info.path = CardKeyPath(reader.name);
     info.usagePage = FIDO_USAGE_PAGE;
     info.readHandle = info.writeHandle = static_cast<KeyHandle>(cardSessions_.size());
     cardSessions_.push_back(std::move(session));

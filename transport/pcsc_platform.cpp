@@ -89,14 +89,22 @@ void PcscPlatform::DropContext() {
   hasContext_ = false;
 }
 
+int PcscPlatform::OnContext(const std::function<LONG()>& call, LONG& result) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (const int context = Context(); context != CARD_OK) return context;
+    result = call();
+    if (!StaleContext(result)) break;
+    DropContext();
+  }
+  return CARD_OK;
+}
+
 int PcscPlatform::ListReaders(std::vector<CardReader>& out) {
   std::lock_guard<std::mutex> lock(mutex_);
   LONG result = SCARD_S_SUCCESS;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (const int context = Context(); context != CARD_OK) return context;
-    result = ListReadersOnce(out);
-    if (!StaleContext(result)) break;
-    DropContext();
+  if (const int context = OnContext([&] { return ListReadersOnce(out); }, result);
+      context != CARD_OK) {
+    return context;
   }
   return result == SCARD_E_NO_READERS_AVAILABLE ? CARD_OK : PcscResult(result);
 }
@@ -134,13 +142,13 @@ int PcscPlatform::Connect(const std::string& reader, CardHandle* handle, CardPro
   SCARDHANDLE card = 0;
   DWORD active = 0;
   LONG result = SCARD_S_SUCCESS;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (const int context = Context(); context != CARD_OK) return context;
-    result = SCardConnect(context_, reader.c_str(), SCARD_SHARE_SHARED,
-                          SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card, &active);
-    if (!StaleContext(result)) break;
-    DropContext();
-  }
+  const int context = OnContext(
+      [&] {
+        return SCardConnect(context_, reader.c_str(), SCARD_SHARE_SHARED,
+                            SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card, &active);
+      },
+      result);
+  if (context != CARD_OK) return context;
   if (result != SCARD_S_SUCCESS) return PcscResult(result);
   BYTE atrBytes[MAX_ATR_SIZE] = {};
   DWORD atrLength = sizeof atrBytes;

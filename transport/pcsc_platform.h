@@ -28,6 +28,9 @@ class PcscPlatform final : public CardPlatform {
   PcscPlatform() = default;
   int Context();
   void DropContext();
+  // Runs `call` on the context, and once more on a fresh one when the first
+  // was stale; CARD_OK with the call's `result`, or the context's problem.
+  int OnContext(const std::function<LONG()>& call, LONG& result);
   LONG ListReadersOnce(std::vector<CardReader>& out);
 
   std::mutex mutex_;
